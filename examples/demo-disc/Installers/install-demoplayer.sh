@@ -1,0 +1,7 @@
+#!/bin/sh
+# Stand-in player installer of the demo disc: records that it ran, waits a moment like a real
+# installer, and installs nothing.
+log="${QUORVANE_DEMO_LOG:-${TMPDIR:-/tmp}/quorvane-demo.log}"
+echo "player installer ran: $*" >> "$log"
+sleep 1
+echo "player installer finished" >> "$log"

@@ -1,0 +1,281 @@
+#include "launcher/untMain.h"
+
+#include "platform/Paths.h"
+#include "toolkit/Dialogs.h"
+
+const char* const ApplicationTitle = "Quorvane +";
+
+// ---------------------------------------------------------------------------------------------
+// Paths, notices and the command line
+
+std::string ConfigurationFileName(const std::string& exePath) {
+  // The extension starts at the last "." after the last folder or drive separator. Both "\" and
+  // "/" separate folders here: on this system a "." in a folder name must not count.
+  const size_t sep = exePath.find_last_of("\\/:");
+  const size_t dot = exePath.find_last_of('.');
+  if (dot != std::string::npos && (sep == std::string::npos || dot > sep)) return exePath.substr(0, dot) + ".ini";
+  return exePath + ".ini";
+}
+
+std::string DrivePart(const std::string& path) {
+  if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2);
+  if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
+    // "\\server\share": up to, not including, the second "\" after the leading pair.
+    const size_t first = path.find('\\', 2);
+    if (first != std::string::npos) {
+      const size_t second = path.find('\\', first + 1);
+      if (second != std::string::npos) return path.substr(0, second);
+    }
+    std::string whole = path;
+    if (!whole.empty() && whole.back() == '\\') whole.pop_back();
+    return whole;
+  }
+  return std::string();
+}
+
+std::string CompleteDrive(const std::string& path, const std::string& exePath) {
+  if (path.empty() || !DrivePart(path).empty()) return path;
+  return DrivePart(exePath) + path;
+}
+
+void ErrorNotice(const std::string& message) { MessageBox(message, ApplicationTitle, MB_OK); }
+
+bool IsNoGuiArgument(const std::string& firstArgument) {
+  std::string upper = firstArgument;
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return upper == "/NOGUI";
+}
+
+std::string FirstArgument(int argc, char** argv) {
+  if (argc < 2 || !argv[1]) return std::string();
+  // The system has already split the command line; what is left of the old rules is that blanks
+  // (any character up to the space) end the argument and double quotes group and disappear.
+  const std::string raw = argv[1];
+  size_t i = 0;
+  while (i < raw.size() && static_cast<unsigned char>(raw[i]) <= ' ') ++i;
+  std::string arg;
+  bool quoted = false;
+  for (; i < raw.size(); ++i) {
+    const char c = raw[i];
+    if (c == '"') {
+      quoted = !quoted;
+      continue;
+    }
+    if (!quoted && static_cast<unsigned char>(c) <= ' ') break;
+    arg += c;
+  }
+  return arg;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Feature entries
+
+TMenuItem::TMenuItem(TfrmMain& window) {
+  Label = new TNewFadeLabel(window.pnlInsideCover);
+  Label->SetParent(window.oInsideContainer);
+  Label->MenuItem = this;
+  Label->SetAlignment(TAlignment::taCenter);
+  Label->SetAutoSize(false);
+  Label->Font()->SetSize(18);
+  Label->Font()->SetColor(0x808080);
+  Label->SetFrameCount(5);
+  Label->SetTransparent(true);
+}
+
+TMenuItem::~TMenuItem() {
+  delete Label;  // leaves its container and its owner on the way
+  Label = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The main window
+
+std::string& TfrmMain::ExePath() {
+  static std::string path;
+  return path;
+}
+
+TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
+  BuildLayout();
+  OnCreate = [this](TObject* sender) { FormCreate(sender); };
+  OnDestroy = [this](TObject* sender) { FormDestroy(sender); };
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::BuildLayout() {
+  SetName("frmMain");
+  SetBorderStyle(TBorderStyle::bsSingle);
+  SetBorderIcons(biSystemMenu | biMinimize);
+  SetPosition(TPosition::poScreenCenter);
+  SetClientSize(700, 473);
+  SetColor(clBtnFace);
+  Font()->SetName("MS Sans Serif");
+  Font()->SetHeight(-11);
+  Font()->SetColor(clWindowText);
+  SetShowHint(true);
+
+  auto panel = [this](const char* name, TWinControl* parent, TRect bounds, TAlign align) {
+    auto* p = new TPanel(this);
+    p->SetName(name);
+    p->SetParent(parent);
+    p->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+    p->SetAlign(align);
+    p->SetColor(clBlack);
+    p->SetBevelOuter(TBevelCut::bvNone);
+    p->SetBevelInner(TBevelCut::bvRaised);
+    return p;
+  };
+  pnlFrontCover = panel("pnlFrontCover", this, Bounds(0, 0, 360, 473), TAlign::alLeft);
+  // The cover containers are plain black panels with a one-pixel border until the picture
+  // controls exist.
+  DIBImageContainer1 = panel("DIBImageContainer1", pnlFrontCover, Bounds(1, 1, 358, 471), TAlign::alClient);
+  DIBImageContainer1->SetBevelInner(TBevelCut::bvNone);
+  DIBImageContainer1->SetBorderWidth(1);
+  Panel2 = panel("Panel2", DIBImageContainer1, Bounds(341, 1, 16, 469), TAlign::alRight);
+  pnlInsideCover = panel("pnlInsideCover", this, Bounds(360, 0, 340, 473), TAlign::alLeft);
+  oInsideContainer = panel("oInsideContainer", pnlInsideCover, Bounds(1, 1, 338, 471), TAlign::alLeft);
+  oInsideContainer->SetBevelInner(TBevelCut::bvNone);
+  oInsideContainer->SetBorderWidth(1);
+
+  mmoNotes = new TRichEdit(this);
+  mmoNotes->SetName("mmoNotes");
+  mmoNotes->SetParent(oInsideContainer);
+  mmoNotes->SetBounds(6, 325, 326, 138);
+  mmoNotes->SetColor(clBtnFace);
+  mmoNotes->Font()->SetName("Tahoma");
+  mmoNotes->Font()->SetHeight(-13);
+  mmoNotes->Font()->SetColor(clWindowText);
+  mmoNotes->Font()->SetStyle(0);
+  mmoNotes->SetReadOnly(true);
+  mmoNotes->SetParagraphAlignment(TAlignment::taCenter);
+}
+
+void TfrmMain::FormCreate(TObject*) {
+  VersionText = "v" + ReadFileVersion(ExePath()).Text;
+  MenuItems = std::make_unique<TObjectList<TMenuItem>>();
+  SetCaption(std::string(ApplicationTitle) + " " + VersionText + " by Velk");
+  FillNotesStartText();
+  LoadConfiguration();
+}
+
+void TfrmMain::FillNotesStartText() {
+  mmoNotes->Clear();
+  mmoNotes->SetParagraphAlignment(TAlignment::taCenter);
+  const struct {
+    std::string Text;
+    TFontStyles Style;
+  } lines[] = {
+      {"", 0},
+      {std::string(ApplicationTitle) + " " + VersionText, fsBold | fsUnderline},
+      {"by", 0},
+      {"Velk", fsBold | fsUnderline},
+      {"", 0},
+      {"Click a line above to view information", 0},
+      {"Double click it to view feature.", 0},
+  };
+  for (const auto& line : lines) {
+    mmoNotes->SetSelStyle(line.Style);
+    mmoNotes->AddLine(line.Text);
+  }
+}
+
+void TfrmMain::FormDestroy(TObject*) { MenuItems.reset(); }
+
+void TfrmMain::LoadConfiguration() {
+  TIniFile ini(ConfigurationFileName(ExePath()));
+  if (!LoadCover(ini, "Front Cover")) {
+    pnlFrontCover->Hide();
+    SetBounds(0, 0, 346, Height());
+  }
+  LoadCover(ini, "Inside Cover");
+  if (LoadCover(ini, "Back Cover")) {
+    // The switch between front and back is enabled by this hint alone.
+    DIBImageContainer1->SetHint("Double click to switch between front & back cover");
+  }
+  ReadItemSections(ini);
+}
+
+bool TfrmMain::LoadCover(TIniFile& ini, const std::string& section) {
+  const std::string picture = CompleteDrive(ini.ReadString(section, "PictureFile", ""), ExePath());
+  if (picture.empty()) return false;
+  // Pictures come with the picture controls; until then a configured cover counts as not loaded.
+  return false;
+}
+
+void TfrmMain::ReadItemSections(TIniFile& ini) {
+  for (int number = 1; number <= 8; ++number) {
+    const std::string section = "Item" + std::to_string(number);
+    if (ini.ReadString(section, "MainFile", "").empty()) break;
+    TMenuItem* item = MenuItems->Items(MenuItems->Add(std::make_unique<TMenuItem>(*this)));
+    item->Label->SetCaption(ini.ReadString(section, "Caption", ""));
+    item->Label->OnClick = [this](TObject* sender) { MenuLineClick(sender); };
+    item->Label->OnDblClick = [this](TObject* sender) { MenuLineDblClick(sender); };
+    item->MainFile = CompleteDrive(ini.ReadString(section, "MainFile", ""), ExePath());
+    if (!platform::FileExists(item->MainFile)) ErrorNotice("MainFile not found\r\n" + item->MainFile);
+    item->InformationFile = CompleteDrive(ini.ReadString(section, "InformationFile", ""), ExePath());
+    item->CodecNeededDefinitionFile = CompleteDrive(ini.ReadString(section, "CodecNeededDefinitionFile", ""), ExePath());
+    item->OpenWithDefinitionFile = CompleteDrive(ini.ReadString(section, "OpenWithDefinitionFile", ""), ExePath());
+  }
+  LayoutMenu();
+}
+
+void TfrmMain::LayoutMenu() {
+  const int n = MenuItems->Count();
+  if (n == 0) return;
+  int top = ((280 - n * 40) / 2) + 20;
+  for (int i = 0; i < n; ++i) {
+    TNewFadeLabel* line = MenuItems->Items(i)->Label;
+    line->SetBounds(14, top, 320, 32);
+    line->Show();
+    top += 40;
+  }
+}
+
+void TfrmMain::MenuLineClick(TObject* sender) {
+  auto* label = dynamic_cast<TNewFadeLabel*>(sender);
+  if (!label || !label->MenuItem) return;
+  TMenuItem& item = *label->MenuItem;
+  mmoNotes->SetParagraphAlignment(TAlignment::taLeftJustify);
+  if (item.InformationFile.empty() || platform::FileExists(item.InformationFile)) {
+    // An empty name goes to the loading too, and fails there with the file error.
+    mmoNotes->LoadFromFile(item.InformationFile);
+  } else {
+    ErrorNotice("InformationFile not found\r\n" + item.InformationFile);
+  }
+  mmoNotes->SetSelStart(0);
+}
+
+void TfrmMain::MenuLineDblClick(TObject* sender) {
+  auto* label = dynamic_cast<TNewFadeLabel*>(sender);
+  if (!label || !label->MenuItem) return;
+  RunFeature(*label->MenuItem);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up
+
+int RunLauncher(int argc, char** argv) {
+  TfrmMain::ExePath() = platform::ExecutablePath(argc > 0 ? argv[0] : "");
+  TApplication app(nullptr);
+  app.Initialize();
+  app.SetTitle(ApplicationTitle);
+  app.SetExeName(TfrmMain::ExePath());
+  TfrmMain* frmMain = app.CreateForm<TfrmMain>();
+  try {
+    if (IsNoGuiArgument(FirstArgument(argc, argv))) {
+      app.SetShowMainForm(false);
+      if (!frmMain->MenuItems) ListIndexError(0);  // creation failed before the list existed
+      frmMain->RunFeature(*frmMain->MenuItems->Items(0));
+      app.Terminate();
+    }
+    app.Run();
+  } catch (const std::exception& failure) {
+    const std::string& exe = TfrmMain::ExePath();
+    const size_t slash = exe.find_last_of("/\\");
+    ShowFatalException(failure, slash == std::string::npos ? exe : exe.substr(slash + 1));
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,111 @@
+#pragma once
+// The launcher: its main window and feature menu, the configuration it reads, and the running of
+// a feature (definition files, the requirement check, the location and launch of programs).
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "fadelabel/untFadeLabel.h"
+#include "toolkit/ComCtrls.h"
+#include "toolkit/ExtCtrls.h"
+#include "toolkit/Forms.h"
+#include "toolkit/IniFiles.h"
+
+class TMenuItem;
+class TfrmMain;
+
+// The application title: caption of every message box of the launcher.
+extern const char* const ApplicationTitle;
+
+// A menu line: a fading label that knows its feature entry (not owned).
+class TNewFadeLabel : public TFadeLabel {
+public:
+  QV_CLASS(TNewFadeLabel)
+  using TFadeLabel::TFadeLabel;
+  TMenuItem* MenuItem = nullptr;
+};
+
+// One configured feature: its menu line (owned) and its four paths, drive-completed.
+class TMenuItem : public TObject {
+public:
+  QV_CLASS(TMenuItem)
+  // Builds the menu line on the window's inside cover.
+  explicit TMenuItem(TfrmMain& window);
+  ~TMenuItem() override;
+  TMenuItem(const TMenuItem&) = delete;
+  TMenuItem& operator=(const TMenuItem&) = delete;
+
+  TNewFadeLabel* Label = nullptr;
+  std::string MainFile;
+  std::string InformationFile;
+  std::string CodecNeededDefinitionFile;
+  std::string OpenWithDefinitionFile;
+};
+
+// A file's version: four numbers and their text, or -1s and "?.?.?.?" without version information.
+struct TFileVersion {
+  int32_t Major = -1, Minor = -1, Release = -1, Build = -1;
+  std::string Text = "?.?.?.?";
+};
+TFileVersion ReadFileVersion(const std::string& fileName);
+
+// Paths of the configuration.
+std::string ConfigurationFileName(const std::string& exePath);
+// The drive part of a path: "X:", "\\server\share", or empty.
+std::string DrivePart(const std::string& path);
+// Puts the executable's drive part in front of a path that has none.
+std::string CompleteDrive(const std::string& path, const std::string& exePath);
+// The error notice: OK only, no icon, captioned with the application title.
+void ErrorNotice(const std::string& message);
+// Whether the first command-line argument selects the windowless run.
+bool IsNoGuiArgument(const std::string& firstArgument);
+// The first argument as the command line gives it: blanks separate, double quotes group and go.
+std::string FirstArgument(int argc, char** argv);
+
+enum class TWait { NoWait, UntilExit };
+
+class TfrmMain : public TForm {
+public:
+  QV_CLASS(TfrmMain)
+  explicit TfrmMain(TComponent* owner);
+  ~TfrmMain() override;
+
+  // Controls, from the stored layout.
+  TPanel* pnlFrontCover = nullptr;
+  TPanel* DIBImageContainer1 = nullptr;
+  TPanel* Panel2 = nullptr;
+  TPanel* pnlInsideCover = nullptr;
+  TPanel* oInsideContainer = nullptr;
+  TRichEdit* mmoNotes = nullptr;
+
+  // Fields.
+  std::unique_ptr<TObjectList<TMenuItem>> MenuItems;
+  std::string VersionText;
+
+  // The executable's full path as started; the configuration and the version come from it.
+  static std::string& ExePath();
+
+  void FormCreate(TObject* sender);
+  void FormDestroy(TObject* sender);
+
+  void RunFeature(TMenuItem& item);
+  void RunDefinitionFile(const std::string& definitionFile, const std::string& mainFile);
+  void LaunchProgram(const std::string& file, const std::string& folder, const std::string& parameters, TWait wait);
+
+  // Configuration loading and its steps.
+  void LoadConfiguration();
+  bool LoadCover(TIniFile& ini, const std::string& section);
+  void ReadItemSections(TIniFile& ini);
+  void LayoutMenu();
+
+  // Menu-line handlers.
+  void MenuLineClick(TObject* sender);
+  void MenuLineDblClick(TObject* sender);
+
+private:
+  void BuildLayout();
+  void FillNotesStartText();
+};
+
+// Runs the program: start-up, the windowless or the interactive run, and the exit code.
+int RunLauncher(int argc, char** argv);

@@ -1,0 +1,85 @@
+#include "platform/Profile.h"
+
+#include <fstream>
+#include <vector>
+
+#include "platform/Paths.h"
+
+namespace platform {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+std::string TrimBlanks(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::string Unquote(std::string v) {
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+    return v.substr(1, v.size() - 2);
+  return v;
+}
+
+// Reads at most ProfileFileLimit bytes; an unreadable name (a folder, no such file) gives false.
+bool ReadWhole(const std::string& fileName, std::string& content) {
+  if (fileName.empty() || !FileExists(fileName)) return false;
+  std::ifstream in(NativePath(fileName), std::ios::binary);
+  if (!in) return false;
+  content.resize(ProfileFileLimit);
+  in.read(content.data(), static_cast<std::streamsize>(ProfileFileLimit));
+  content.resize(static_cast<size_t>(in.gcount()));
+  return true;
+}
+
+}  // namespace
+
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, const std::string& fileName) {
+  std::string result = defaultValue;
+  std::string content;
+  if (ReadWhole(fileName, content)) {
+    // The first matching section and, within it, the first matching key win; lines that are
+    // neither a section header nor "name=value" (comments among them) are passed over.
+    bool inSection = false, sectionSeen = false;
+    size_t pos = 0;
+    while (pos < content.size()) {
+      size_t end = content.find('\n', pos);
+      if (end == std::string::npos) end = content.size();
+      const std::string line = TrimBlanks(content.substr(pos, end - pos));
+      pos = end + 1;
+      if (line.empty() || line[0] == ';') continue;
+      if (line[0] == '[') {
+        if (inSection) break;
+        size_t close = line.find(']');
+        std::string name = TrimBlanks(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+        inSection = !sectionSeen && SameName(name, section);
+        sectionSeen = sectionSeen || inSection;
+        continue;
+      }
+      if (!inSection) continue;
+      size_t eq = line.find('=');
+      if (eq == std::string::npos) continue;
+      if (!SameName(TrimBlanks(line.substr(0, eq)), key)) continue;
+      result = Unquote(TrimBlanks(line.substr(eq + 1)));
+      break;
+    }
+  }
+  if (result.size() > ProfileValueLimit) result.resize(ProfileValueLimit);
+  return result;
+}
+
+}  // namespace platform

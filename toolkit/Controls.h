@@ -1,0 +1,269 @@
+#pragma once
+// Controls: windowless ones that their parent paints and feeds with mouse messages, and windowed
+// ones with a native window underneath. Behaviour is written against messages (Messages.h).
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/Backend.h"
+#include "toolkit/Classes.h"
+#include "toolkit/Graphics.h"
+#include "toolkit/Messages.h"
+#include "toolkit/Types.h"
+
+class TWinControl;
+
+enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+
+enum TShiftStateFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+using TShiftState = unsigned;
+
+using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
+
+enum TControlStyleFlag : unsigned {
+  csAcceptsControls = 1u << 0,
+  csCaptureMouse = 1u << 1,
+  csClickEvents = 1u << 2,
+  csOpaque = 1u << 3,
+  csDoubleClicks = 1u << 4,
+  csSetCaption = 1u << 5,
+  csReplicatable = 1u << 6,
+};
+enum TControlStateFlag : unsigned { csLButtonDown = 1u << 0, csClicked = 1u << 1, csFocusing = 1u << 2 };
+
+class TControl : public TComponent {
+public:
+  QV_CLASS(TControl)
+  explicit TControl(TComponent* owner);
+  ~TControl() override;
+
+  // Messages.
+  virtual void WndProc(TMessage& message);
+  intptr_t Perform(unsigned msg, uintptr_t wparam = 0, intptr_t lparam = 0);
+  // Where a window procedure can be put in front of the control's own (the palette does so).
+  using TWindowProc = std::function<void(TMessage&)>;
+  TWindowProc WindowProc;
+
+  TWinControl* Parent() const { return FParent; }
+  virtual void SetParent(TWinControl* parent);
+
+  int Left() const { return FLeft; }
+  int Top() const { return FTop; }
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  void SetLeft(int v) { SetBounds(v, FTop, FWidth, FHeight); }
+  void SetTop(int v) { SetBounds(FLeft, v, FWidth, FHeight); }
+  void SetWidth(int v) { SetBounds(FLeft, FTop, v, FHeight); }
+  void SetHeight(int v) { SetBounds(FLeft, FTop, FWidth, v); }
+  TRect BoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
+  virtual void SetBounds(int left, int top, int width, int height);
+  virtual TRect ClientRect() const { return {0, 0, FWidth, FHeight}; }
+  int ClientWidth() const { return ClientRect().Width(); }
+  int ClientHeight() const { return ClientRect().Height(); }
+  TPoint ClientToScreen(TPoint p) const;
+
+  TAlign Align() const { return FAlign; }
+  void SetAlign(TAlign align);
+
+  bool Visible() const { return FVisible; }
+  virtual void SetVisible(bool visible);
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+  bool Enabled() const { return FEnabled; }
+  virtual void SetEnabled(bool enabled);
+  // Visible here and in every parent up to the form.
+  bool Showing() const;
+
+  const std::string& Caption() const { return FText; }
+  void SetCaption(const std::string& text);
+
+  const std::string& Hint() const { return FHint; }
+  void SetHint(const std::string& hint) { FHint = hint; }
+  bool ShowHint() const { return FShowHint; }
+  void SetShowHint(bool v) { FShowHint = v; FParentShowHint = false; }
+  bool ParentShowHint() const { return FParentShowHint; }
+
+  TFont* Font() const { return FFont.get(); }
+  bool ParentFont() const { return FParentFont; }
+  void SetParentFont(bool v);
+  TColor Color() const { return FColor; }
+  void SetColor(TColor color);
+  bool ParentColor() const { return FParentColor; }
+  void SetParentColor(bool v);
+
+  unsigned ControlStyle() const { return FControlStyle; }
+  void SetControlStyle(unsigned style) { FControlStyle = style; }
+  unsigned ControlState() const { return FControlState; }
+
+  bool MouseCapture() const;
+  void SetMouseCapture(bool capture);
+
+  virtual void Invalidate();
+  void Update();
+  void Repaint();
+  void BringToFront();
+
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+  TMouseEvent OnMouseDown;
+  TMouseEvent OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
+
+  virtual void Click();
+  virtual void DblClick();
+
+  // The first ancestor that is a form, or the top-most parent.
+  TWinControl* ParentForm() const;
+
+protected:
+  // Dispatches a message to the handlers below; what none handles goes to DefaultHandler.
+  virtual void Dispatch(TMessage& message);
+  virtual void DefaultHandler(TMessage&) {}
+
+  virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  virtual void MouseMove(TShiftState shift, int x, int y);
+  virtual void FontChanged();
+  virtual void CMFontChanged(TMessage& message);
+  virtual void CMColorChanged(TMessage& message);
+  virtual void CMTextChanged(TMessage& message);
+  virtual void CMEnabledChanged(TMessage& message);
+  virtual void CMVisibleChanged(TMessage& message);
+  virtual void CMParentFontChanged(TMessage& message);
+  virtual void CMParentColorChanged(TMessage& message);
+  virtual void CMMouseEnter(TMessage& message);
+  virtual void CMMouseLeave(TMessage& message);
+  // The control's bounds were changed; windowed controls move their window.
+  virtual void BoundsChanged() {}
+  void RequestAlign();
+
+  unsigned FControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
+  unsigned FControlState = 0;
+  std::unique_ptr<TFont> FFont;
+
+private:
+  friend class TWinControl;
+  void HandleMouseMessage(TMessage& message);
+  TWinControl* FParent = nullptr;
+  int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+  TAlign FAlign = TAlign::alNone;
+  bool FVisible = true;
+  bool FEnabled = true;
+  bool FShowHint = false;
+  bool FParentShowHint = true;
+  bool FParentFont = true;
+  bool FParentColor = true;
+  bool FChangingParentFont = false;
+  TColor FColor = clWindow;
+  std::string FText;
+  std::string FHint;
+};
+
+// A control without a window of its own, painted by its parent into the parent's device context.
+class TGraphicControl : public TControl {
+public:
+  QV_CLASS(TGraphicControl)
+  explicit TGraphicControl(TComponent* owner);
+  ~TGraphicControl() override;
+  TCanvas* Canvas() const { return FCanvas.get(); }
+
+protected:
+  void Dispatch(TMessage& message) override;
+  virtual void Paint() {}
+
+private:
+  std::unique_ptr<TCanvas> FCanvas;
+};
+
+// A control with a native window: it has children, focus, keys, and paints its windowless
+// children in child order after itself.
+class TWinControl : public TControl {
+public:
+  QV_CLASS(TWinControl)
+  explicit TWinControl(TComponent* owner);
+  ~TWinControl() override;
+
+  int ControlCount() const { return FControls.Count(); }
+  TControl* Controls(int index) const { return FControls.Items(index); }
+  void InsertControl(TControl* control);
+  void RemoveControl(TControl* control);
+  int IndexOfControl(const TControl* control) const { return FControls.IndexOf(control); }
+  void SetChildOrder(TControl* child, int order);
+
+  IWindowPeer* Peer() const { return FPeer.get(); }
+  bool HandleAllocated() const { return FPeer != nullptr; }
+  void HandleNeeded();
+  uintptr_t Handle();
+
+  void SetFocus();
+  bool Focused() const;
+
+  // The topmost visible, enabled windowless child whose rectangle holds the point (client
+  // coordinates), or nullptr.
+  TControl* ControlAtPos(TPoint p) const;
+  // The windowless child under the pointer as far as enter / leave notifications go.
+  TControl* MouseControl() const { return FMouseControl; }
+  TControl* CaptureControl() const { return FCaptureControl; }
+  void Broadcast(TMessage& message);
+
+  void Invalidate() override;
+  void InvalidateRect(const TRect& r);
+
+  // Called by the window peer.
+  void PaintHandler(TDeviceContext& dc);
+  void PeerMouseLeft();
+  std::string HintAt(TPoint clientPos) const;
+  void AlignControls();
+
+protected:
+  void WndProc(TMessage& message) override;
+  void Dispatch(TMessage& message) override;
+  virtual std::unique_ptr<IWindowPeer> CreatePeer(IWindowPeer* parentPeer);
+  virtual void CreateHandle();
+  virtual void PaintWindow(TDeviceContext& dc);
+  void PaintControls(TDeviceContext& dc);
+  virtual void AdjustClientRect(TRect& r) const { (void)r; }
+  void BoundsChanged() override;
+  void CMVisibleChanged(TMessage& message) override;
+  void CMEnabledChanged(TMessage& message) override;
+  void CMColorChanged(TMessage& message) override;
+  void CMTextChanged(TMessage& message) override;
+  void CMFontChanged(TMessage& message) override;
+  void CMMouseLeave(TMessage& message) override;
+
+private:
+  friend class TControl;
+  void RouteMouse(TMessage& message);
+  void SetMouseControl(TControl* control);
+  std::unique_ptr<IWindowPeer> FPeer;
+  TList<TControl> FControls;
+  TControl* FMouseControl = nullptr;
+  TControl* FCaptureControl = nullptr;
+  bool FAligning = false;
+};
+
+// A windowed control that paints itself on a canvas.
+class TCustomControl : public TWinControl {
+public:
+  QV_CLASS(TCustomControl)
+  explicit TCustomControl(TComponent* owner);
+  ~TCustomControl() override;
+  TCanvas* Canvas() const { return FCanvas.get(); }
+
+protected:
+  void PaintWindow(TDeviceContext& dc) override;
+  virtual void Paint() {}
+
+private:
+  std::unique_ptr<TCanvas> FCanvas;
+};
+
+// Turns what escapes an event handler into the application's failure report; the backend calls
+// it from inside its catch blocks.
+void HandleEventException();
+// Runs one event-handler call with that protection.
+void ProtectedCall(const std::function<void()>& call);
