@@ -78,6 +78,9 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
       break;
     }
   }
+  // The value travels as a C string: it ends at a NUL byte.
+  const size_t nul = result.find('\0');
+  if (nul != std::string::npos) result.resize(nul);
   if (result.size() > ProfileValueLimit) result.resize(ProfileValueLimit);
   return result;
 }

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# End-to-end tests: the real executable under Xvfb, driven with xdotool, looked at in screenshots.
+# Usage: run.sh <quorvane executable> <source folder>
+set -uo pipefail
+exe=$1
+src=$2
+work=$(mktemp -d)
+failures=0
+passes=0
+
+display=:$(( 200 + RANDOM % 300 ))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+cleanup() { kill "$xvfb" 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+export DISPLAY=$display
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+pass() { echo "PASS: $1"; passes=$((passes + 1)); }
+fail() { echo "FAIL: $1"; failures=$((failures + 1)); }
+
+# Waits up to $2 tenths of a second for a window whose title matches $1; prints its id.
+wait_window() {
+  for _ in $(seq "${2:-100}"); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+    if [[ -n "$id" ]]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Presses a key in the window (the boxes' default buttons answer Return).
+press() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+  sleep 0.2
+  xdotool key --window "$1" "$2"
+}
+
+# Counts the pixels of one colour (#RRGGBB) in a region WxH+X+Y of the screen.
+count_colour() {
+  import -window root -crop "$2" png:- 2>/dev/null |
+    convert png:- -fill black +opaque "$1" -fill white -opaque "$1" -format '%[fx:mean*w*h]' info: 2>/dev/null |
+    cut -d. -f1
+}
+
+# 1. Windowless run without any configuration: the fatal failure report, exit code 1, no window.
+mkdir -p "$work/empty"
+ln -s "$exe" "$work/empty/quorvane"
+(cd "$work/empty" && exec ./quorvane /NOGUI) &
+pid=$!
+if box=$(wait_window '^Application Error$' 150); then
+  if xdotool search --onlyvisible --name '^Quorvane \+ v' >/dev/null 2>&1; then
+    fail "windowless run showed its main window"
+  fi
+  press "$box" Return
+  wait "$pid"; rc=$?
+  if [[ $rc -eq 1 ]]; then pass "windowless run without configuration ends with exit code 1"
+  else fail "windowless run without configuration: exit code $rc, expected 1"; fi
+else
+  fail "no \"Application Error\" box in the windowless run without configuration"
+  kill "$pid" 2>/dev/null
+fi
+
+# 2. The demo disc: the window shows its menu lines, a hovered line lights up and fades back.
+cp -r "$src/examples/demo-disc" "$work/disc"
+rm -f "$work/disc/quorvane"
+ln -s "$exe" "$work/disc/quorvane"
+(cd "$work/disc" && exec ./quorvane) &
+pid=$!
+if win=$(wait_window '^Quorvane \+ v' 150); then
+  sleep 1
+  eval "$(xdotool getwindowgeometry --shell "$win")"
+  import -window root "$work/demo.png"
+  cp "$work/demo.png" "${QV_E2E_SHOTS:-/tmp}/quorvane-e2e-demo.png" 2>/dev/null
+  menu_region="320x300+$((X + 14))+$((Y + 1))"
+  grey=$(count_colour '#808080' "$menu_region")
+  if [[ ${grey:-0} -gt 100 ]]; then pass "demo window shows its menu lines ($grey grey pixels)"
+  else fail "demo window shows no menu text (grey pixels: ${grey:-0})"; fi
+  # The first of three lines lies at top 100 within the inside container.
+  xdotool mousemove $((X + 2 + 14 + 160)) $((Y + 2 + 100 + 16))
+  sleep 0.3
+  white=$(count_colour '#FFFFFF' "320x32+$((X + 16))+$((Y + 102))")
+  if [[ ${white:-0} -gt 50 ]]; then pass "hovered menu line lights up ($white white pixels)"
+  else fail "hovered menu line did not light up (white pixels: ${white:-0})"; fi
+  xdotool mousemove $((X + 2 + 14 + 160)) $((Y + 2 + 300))
+  sleep 0.8
+  white=$(count_colour '#FFFFFF' "320x32+$((X + 16))+$((Y + 102))")
+  if [[ ${white:-0} -lt 5 ]]; then pass "menu line fades back after the pointer leaves"
+  else fail "menu line still lit after the fade ($white white pixels)"; fi
+  kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+else
+  fail "the demo window did not appear"
+  kill "$pid" 2>/dev/null
+fi
+
+echo "$passes passed, $failures failed"
+[[ $failures -eq 0 ]]
