@@ -1,0 +1,54 @@
+#pragma once
+
+// Bounded reading of outside files: nothing here reads more than the caller allows, and every
+// descriptor is opened close-on-exec so that started programs never inherit it.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// The whole content of a regular file of at most maxSize bytes; nothing for anything else.
+std::optional<std::string> ReadWholeFile(const std::string& fileName, std::uint64_t maxSize);
+
+// Bytes that a reader looks at in a few places: a file or, for tests and fuzzing, memory.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  virtual std::uint64_t Size() const = 0;
+  // Reads exactly `length` bytes at `offset`; false when they are not all inside the source.
+  virtual bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const = 0;
+};
+
+class MemoryByteSource : public ByteSource {
+ public:
+  MemoryByteSource(const void* data, std::size_t size)
+      : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
+  std::uint64_t Size() const override { return size_; }
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const override;
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+};
+
+// Random access to a regular file, for the readers that look at a few places of a large file.
+class RandomAccessFile : public ByteSource {
+ public:
+  explicit RandomAccessFile(const std::string& fileName);
+  ~RandomAccessFile();
+  RandomAccessFile(const RandomAccessFile&) = delete;
+  RandomAccessFile& operator=(const RandomAccessFile&) = delete;
+
+  bool IsOpen() const { return fd_ >= 0; }
+  std::uint64_t Size() const override { return size_; }
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const override;
+
+ private:
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+};
+
+}  // namespace platform
