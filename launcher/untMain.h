@@ -64,6 +64,27 @@ std::string FirstArgument(int argc, char** argv);
 
 enum class TWait { NoWait, UntilExit };
 
+// One run of one definition file: its name, its reader, the main file (empty for a check-only
+// run) and the component's Description. It lives while the run lasts.
+struct TDefinitionRun {
+  TDefinitionRun(std::string fileName, std::string mainFile);
+  bool OpenWith() const { return !MainFile.empty(); }
+  std::string FileName;
+  TIniFile Ini;
+  std::string MainFile;
+  std::string Description;
+};
+
+// Turns a program section into a program file, a folder (ending in a backslash, or empty) and a
+// parameter text, falling back to the section's ".NT" twin when the program is not there.
+void ReadProgramSection(const TDefinitionRun& run, const std::string& section, std::string& file,
+                        std::string& folder, std::string& parameters);
+// One pass over one section; the results going in are the defaults of Path and File.
+void ResolveProgramSection(const TDefinitionRun& run, const std::string& section, std::string& file,
+                           std::string& folder, std::string& parameters);
+// Expands %NAME% references and trims blanks and control characters at both ends.
+std::string ExpandEnvStrings(const std::string& text);
+
 class TfrmMain : public TForm {
 public:
   QV_CLASS(TfrmMain)
@@ -89,6 +110,7 @@ public:
   void FormDestroy(TObject* sender);
 
   void RunFeature(TMenuItem& item);
+  void CheckRequirement(const TDefinitionRun& run);
   void RunDefinitionFile(const std::string& definitionFile, const std::string& mainFile);
   void LaunchProgram(const std::string& file, const std::string& folder, const std::string& parameters, TWait wait);
 

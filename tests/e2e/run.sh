@@ -69,6 +69,9 @@ ln -s "$exe" "$work/disc/quorvane"
 pid=$!
 if win=$(wait_window '^Quorvane \+ v' 150); then
   sleep 1
+  title=$(xdotool getwindowname "$win")
+  if [[ "$title" =~ ^Quorvane\ \+\ v1\.[0-9]+\.[0-9]+\.[0-9]+\ by\ Velk$ ]]; then pass "caption carries the executable's own version ($title)"
+  else fail "caption: $title"; fi
   eval "$(xdotool getwindowgeometry --shell "$win")"
   import -window root "$work/demo.png"
   cp "$work/demo.png" "${QV_E2E_SHOTS:-/tmp}/quorvane-e2e-demo.png" 2>/dev/null
@@ -90,6 +93,46 @@ if win=$(wait_window '^Quorvane \+ v' 150); then
   kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
 else
   fail "the demo window did not appear"
+  kill "$pid" 2>/dev/null
+fi
+
+# 3. The windowless run on the demo disc: the codec is missing; Yes runs its installer, waits for
+#    it, then starts the player on the main file (exit 0); No ends with the refusal (exit 1).
+export QUORVANE_DEMO_LOG="$work/demo.log"
+rm -f "$QUORVANE_DEMO_LOG"
+(cd "$work/disc" && exec ./quorvane /NOGUI) &
+pid=$!
+if box=$(wait_window '^Quorvane \+$' 150); then
+  press "$box" Return  # Yes is the default button
+  wait "$pid"; rc=$?
+  log=$(cat "$QUORVANE_DEMO_LOG" 2>/dev/null)
+  if [[ $rc -eq 0 ]]; then pass "windowless run with Yes ends with exit code 0"
+  else fail "windowless run with Yes: exit code $rc"; fi
+  if [[ "$log" == *"codec installer ran: --quiet"*"codec installer finished"*"player ran in $work/disc"*"arg: --play"*"arg: Video\feature.avi"* ]]; then
+    pass "the installer ran to its end before the player started on the main file"
+  else fail "unexpected run log: $log"; fi
+else
+  fail "no install question in the windowless run"
+  kill "$pid" 2>/dev/null
+fi
+rm -f "$QUORVANE_DEMO_LOG"
+(cd "$work/disc" && exec ./quorvane /nogui) &
+pid=$!
+if box=$(wait_window '^Quorvane \+$' 150); then
+  press "$box" Escape  # closing the question any way but Yes refuses
+  if report=$(wait_window '^Application Error$' 100); then
+    press "$report" Return
+    wait "$pid"; rc=$?
+    if [[ $rc -eq 1 ]]; then pass "a refused installation ends the windowless run with exit code 1"
+    else fail "refused installation: exit code $rc"; fi
+    if [[ -e "$QUORVANE_DEMO_LOG" ]]; then fail "something ran after the refusal: $(cat "$QUORVANE_DEMO_LOG")"
+    else pass "nothing runs after a refused installation"; fi
+  else
+    fail "no Application Error report after the refusal"
+    kill "$pid" 2>/dev/null
+  fi
+else
+  fail "no install question in the windowless run"
   kill "$pid" 2>/dev/null
 fi
 
