@@ -17,7 +17,12 @@ export DISPLAY=$display
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 pass() { echo "PASS: $1"; passes=$((passes + 1)); }
-fail() { echo "FAIL: $1"; failures=$((failures + 1)); }
+fail() {
+  echo "FAIL: $1"
+  failures=$((failures + 1))
+  [[ -s "$work/program.log" ]] && sed 's/^/  program: /' "$work/program.log"
+  xdotool search --name '.' getwindowname %@ 2>/dev/null | sed 's/^/  window: /'
+}
 
 # Waits up to $2 tenths of a second for a window whose title matches $1; prints its id.
 wait_window() {
@@ -46,9 +51,9 @@ count_colour() {
 # 1. Windowless run without any configuration: the fatal failure report, exit code 1, no window.
 mkdir -p "$work/empty"
 ln -s "$exe" "$work/empty/quorvane"
-(cd "$work/empty" && exec ./quorvane /NOGUI) &
+(cd "$work/empty" && exec ./quorvane /NOGUI >"$work/program.log" 2>&1) &
 pid=$!
-if box=$(wait_window '^Application Error$' 150); then
+if box=$(wait_window '^Application Error$' 600); then
   if xdotool search --onlyvisible --name '^Quorvane \+ v' >/dev/null 2>&1; then
     fail "windowless run showed its main window"
   fi
@@ -65,9 +70,9 @@ fi
 cp -r "$src/examples/demo-disc" "$work/disc"
 rm -f "$work/disc/quorvane"
 ln -s "$exe" "$work/disc/quorvane"
-(cd "$work/disc" && exec ./quorvane) &
+(cd "$work/disc" && exec ./quorvane >"$work/program.log" 2>&1) &
 pid=$!
-if win=$(wait_window '^Quorvane \+ v' 150); then
+if win=$(wait_window '^Quorvane \+ v' 600); then
   sleep 1
   title=$(xdotool getwindowname "$win")
   if [[ "$title" =~ ^Quorvane\ \+\ v1\.[0-9]+\.[0-9]+\.[0-9]+\ by\ Velk$ ]]; then pass "caption carries the executable's own version ($title)"
@@ -100,9 +105,9 @@ fi
 #    it, then starts the player on the main file (exit 0); No ends with the refusal (exit 1).
 export QUORVANE_DEMO_LOG="$work/demo.log"
 rm -f "$QUORVANE_DEMO_LOG"
-(cd "$work/disc" && exec ./quorvane /NOGUI) &
+(cd "$work/disc" && exec ./quorvane /NOGUI >"$work/program.log" 2>&1) &
 pid=$!
-if box=$(wait_window '^Quorvane \+$' 150); then
+if box=$(wait_window '^Quorvane \+$' 600); then
   press "$box" Return  # Yes is the default button
   wait "$pid"; rc=$?
   log=$(cat "$QUORVANE_DEMO_LOG" 2>/dev/null)
@@ -116,11 +121,11 @@ else
   kill "$pid" 2>/dev/null
 fi
 rm -f "$QUORVANE_DEMO_LOG"
-(cd "$work/disc" && exec ./quorvane /nogui) &
+(cd "$work/disc" && exec ./quorvane /nogui >"$work/program.log" 2>&1) &
 pid=$!
-if box=$(wait_window '^Quorvane \+$' 150); then
+if box=$(wait_window '^Quorvane \+$' 600); then
   press "$box" Escape  # closing the question any way but Yes refuses
-  if report=$(wait_window '^Application Error$' 100); then
+  if report=$(wait_window '^Application Error$' 600); then
     press "$report" Return
     wait "$pid"; rc=$?
     if [[ $rc -eq 1 ]]; then pass "a refused installation ends the windowless run with exit code 1"
