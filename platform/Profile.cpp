@@ -1,5 +1,6 @@
 #include "platform/Profile.h"
 
+#include <algorithm>
 #include <fstream>
 #include <vector>
 
@@ -37,10 +38,12 @@ std::string Unquote(std::string v) {
 // Reads at most ProfileFileLimit bytes; an unreadable name (a folder, no such file) gives false.
 bool ReadWhole(const std::string& fileName, std::string& content) {
   if (fileName.empty() || !FileExists(fileName)) return false;
-  std::ifstream in(NativePath(fileName), std::ios::binary);
+  std::ifstream in(NativePath(fileName), std::ios::binary | std::ios::ate);
   if (!in) return false;
-  content.resize(ProfileFileLimit);
-  in.read(content.data(), static_cast<std::streamsize>(ProfileFileLimit));
+  const std::streamoff size = in.tellg();
+  in.seekg(0);
+  content.resize(static_cast<size_t>(std::clamp<std::streamoff>(size, 0, ProfileFileLimit)));
+  in.read(content.data(), static_cast<std::streamsize>(content.size()));
   content.resize(static_cast<size_t>(in.gcount()));
   return true;
 }
