@@ -219,8 +219,9 @@ public:
   std::string HintAt(TPoint clientPos) const;
   void AlignControls();
 
-protected:
   void WndProc(TMessage& message) override;
+
+protected:
   void Dispatch(TMessage& message) override;
   virtual std::unique_ptr<IWindowPeer> CreatePeer(IWindowPeer* parentPeer);
   virtual void CreateHandle();
