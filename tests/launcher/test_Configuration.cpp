@@ -101,6 +101,20 @@ TEST_F(LauncherTest, NoConfigurationGivesNoNoticesAndAnEmptyMenu) {
   EXPECT_EQ(w->pnlInsideCover->Left(), 0) << "the inside cover moves into the narrowed window";
 }
 
+TEST_F(LauncherTest, ConfigurationThatIsAFolderOrGarbageReadsAsDefaults) {
+  std::filesystem::create_directories(Disc.File("quorvane.ini"));
+  EXPECT_EQ(CreateWindow()->MenuItems->Count(), 0);
+  std::filesystem::remove(Disc.File("quorvane.ini"));
+  std::string garbage;
+  for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 131) & 0xFF);
+  WriteConfig(garbage + "\n[item1]\nMAINFILE=" + std::string(5000, 'x') + "\n");
+  TfrmMain* w = CreateWindow();
+  ASSERT_EQ(w->MenuItems->Count(), 1);
+  EXPECT_EQ(w->MenuItems->Items(0)->MainFile.size(), 2047u);
+  EXPECT_EQ(Boxes.size(), 1u) << "the cut main file does not exist";
+  EXPECT_TRUE(Boxes[0].Text.starts_with("MainFile not found\r\n"));
+}
+
 TEST_F(LauncherTest, ItemSectionsBecomeEntriesUntilTheFirstGap) {
   Disc.Write("Video/a.avi", "a");
   Disc.Write("Video/b.avi", "b");

@@ -27,6 +27,7 @@
 #include "toolkit/Dialogs.h"
 #include "toolkit/Forms.h"
 #include "toolkit/qt/QtDeviceContext.h"
+#include "toolkit/qt/QtPictures.h"
 
 namespace {
 
@@ -411,6 +412,7 @@ private:
 };
 
 TQtBackendScope::TQtBackendScope(int& argc, char** argv) : FBackend(std::make_unique<QtBackend>(argc, argv)) {
+  RegisterQtPictureFormats();
   SetBackend(FBackend.get());
 }
 

@@ -1,0 +1,106 @@
+// JPEG decoding into a surface through LoadFromFile, next to libjpeg-turbo's own decode of the
+// same file to B, G, R, A in the same run. LoadFromFile adds the canvas draw onto the zeroed
+// intermediate, one copy with Draw and one alpha pass.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <jpeglib.h>
+}
+
+#include "dib/cDIBFormat.h"
+#include "toolkit/Pictures.h"
+#include "toolkit/qt/QtBackend.h"
+
+namespace {
+
+constexpr int kSide = 2000;
+
+// A 2000 x 2000 photo-like picture (smooth gradients with fine detail), written once.
+const std::string& SampleFile() {
+  static const std::string path = [] {
+    std::string p = "/tmp/qv_bench_2000.jpg";
+    std::vector<uint8_t> rgb(static_cast<size_t>(kSide) * kSide * 3);
+    for (int y = 0; y < kSide; ++y)
+      for (int x = 0; x < kSide; ++x) {
+        uint8_t* px = &rgb[(static_cast<size_t>(y) * kSide + x) * 3];
+        px[0] = static_cast<uint8_t>(x / 8 + ((x * y) & 15));
+        px[1] = static_cast<uint8_t>(y / 8 + ((x ^ y) & 7));
+        px[2] = static_cast<uint8_t>((x + y) / 16);
+      }
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    FILE* f = std::fopen(p.c_str(), "wb");
+    jpeg_stdio_dest(&c, f);
+    c.image_width = kSide;
+    c.image_height = kSide;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 90, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+      JSAMPROW row = &rgb[static_cast<size_t>(c.next_scanline) * kSide * 3];
+      jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::fclose(f);
+    return p;
+  }();
+  return path;
+}
+
+void LibjpegTurboToBgra(benchmark::State& state) {
+  const std::vector<uint8_t> bytes = ReadFileBytes(SampleFile());
+  for (auto _ : state) {
+    jpeg_decompress_struct d;
+    jpeg_error_mgr err;
+    d.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, bytes.data(), bytes.size());
+    jpeg_read_header(&d, TRUE);
+    d.out_color_space = JCS_EXT_BGRA;
+    jpeg_start_decompress(&d);
+    const size_t stride = static_cast<size_t>(d.output_width) * 4;
+    std::unique_ptr<uint8_t, decltype(&std::free)> out(static_cast<uint8_t*>(std::malloc(stride * d.output_height)),
+                                                        &std::free);
+    while (d.output_scanline < d.output_height) {
+      JSAMPROW row = out.get() + stride * d.output_scanline;
+      jpeg_read_scanlines(&d, &row, 1);
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+    benchmark::DoNotOptimize(out.get());
+  }
+}
+BENCHMARK(LibjpegTurboToBgra)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void LoadFromFileJpeg(benchmark::State& state) {
+  const std::string& file = SampleFile();
+  // One surface loaded again and again, as an image list item is reloaded: its buffer stays.
+  TMemoryDIB dib;
+  for (auto _ : state) {
+    LoadDIBFromFile(dib, file);
+    benchmark::DoNotOptimize(dib.Pixels());
+  }
+}
+BENCHMARK(LoadFromFileJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  TQtBackendScope backend(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

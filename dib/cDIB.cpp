@@ -1,0 +1,725 @@
+// Surfaces: storage, settings, blending, the direct and transformed Draw, fills and filters.
+#include "dib/cDIB.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "dib/cDIBPalette.h"
+#include "platform/WinTypes.h"
+
+using dib::TPixel;
+
+namespace {
+
+// The drawing arithmetic is signed 32-bit and wraps like the original integer code did; these
+// keep the wrap defined in C++.
+inline int32_t Add32(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
+inline int32_t Sub32(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
+
+// Round to nearest with halves to even (the default rounding mode), saturated to 32 bits.
+int32_t RoundToInt32(double v) {
+  if (std::isnan(v)) return 0;
+  const double r = std::nearbyint(v);
+  if (r >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  if (r <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(r);
+}
+
+// Restores a surface's blend routine when DrawAlpha leaves, also on failure.
+class TBlendRestorer {
+public:
+  TBlendRestorer(TAbstractSuperDIB::TBlendRoutine& routine, TAbstractSuperDIB*& reader)
+      : FRoutine(routine), FReader(reader), FSavedRoutine(routine), FSavedReader(reader) {}
+  ~TBlendRestorer() {
+    FRoutine = FSavedRoutine;
+    FReader = FSavedReader;
+  }
+  TBlendRestorer(const TBlendRestorer&) = delete;
+  TBlendRestorer& operator=(const TBlendRestorer&) = delete;
+
+private:
+  TAbstractSuperDIB::TBlendRoutine& FRoutine;
+  TAbstractSuperDIB*& FReader;
+  TAbstractSuperDIB::TBlendRoutine FSavedRoutine;
+  TAbstractSuperDIB* FSavedReader;
+};
+
+}  // namespace
+
+void RaisePlatformError() {
+  platform::DWORD code = platform::GetLastError();
+  // A refusal the platform gave no reason for is, in practice, a shortage of memory.
+  if (code == 0) code = static_cast<platform::DWORD>(platform::ERROR_NOT_ENOUGH_MEMORY);
+  const char* text = "Unknown error.";
+  switch (code) {
+    case platform::ERROR_NOT_ENOUGH_MEMORY: text = "Not enough storage is available to process this command."; break;
+    case platform::ERROR_INVALID_PARAMETER: text = "The parameter is incorrect."; break;
+    case platform::ERROR_INVALID_HANDLE: text = "The handle is invalid."; break;
+    case platform::ERROR_ACCESS_DENIED: text = "Access is denied."; break;
+    default: break;
+  }
+  throw Exception(Format("Windows error (%u) %s", static_cast<unsigned>(code), text));
+}
+
+TPoint RotatedSize(uint16_t W, uint16_t H, uint16_t Angle, double ScaleX, double ScaleY) {
+  const double a = -static_cast<double>(Angle) * M_PI / 180;
+  const double w = W * ScaleX / 100, h = H * ScaleY / 100;
+  return {RoundToInt32(std::fabs(std::cos(a) * w) + std::fabs(std::sin(a) * h)),
+          RoundToInt32(std::fabs(std::sin(a) * w) + std::fabs(std::cos(a) * h))};
+}
+
+const TRotationTables& RotationTables() {
+  static const TRotationTables tables = [] {
+    TRotationTables t{};
+    for (int d = 0; d < 360; ++d) {
+      const double a = d * M_PI / 180;
+      t.Sin256[d] = RoundToInt32(std::sin(a) * 256);
+      t.Cos256[d] = RoundToInt32(std::cos(a) * 256);
+      t.Sin256Quarter[d] = RoundToInt32(std::sin(a + M_PI / 2) * 256);
+      t.Cos256Quarter[d] = RoundToInt32(std::cos(a + M_PI / 2) * 256);
+    }
+    return t;
+  }();
+  return tables;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction and storage
+
+TAbstractSuperDIB::TAbstractSuperDIB() : FBlendSurface(this) { SetDefaults(); }
+
+TAbstractSuperDIB::~TAbstractSuperDIB() = default;
+
+void TAbstractSuperDIB::ReleaseOwnPixels() {
+  if (FOwnsPixels && FPixels) FreePixels();
+}
+
+void TAbstractSuperDIB::SetDefaults() {
+  FAngle = 0;
+  FMasked = false;
+  FOpacity = 255;
+  FScaleX = 100;
+  FScaleY = 100;
+  FTransparent = false;
+}
+
+void TAbstractSuperDIB::SetSize(uint16_t AWidth, uint16_t AHeight) {
+  if (AWidth == FWidth && AHeight == FHeight) return;
+  ReleaseOwnPixels();
+  // A view of another surface's buffer cannot take a new size: the buffer is not ours to resize.
+  // It lets go of the view and gets a buffer of its own instead.
+  if (!FOwnsPixels) {
+    FPixels = nullptr;
+    FOwnsPixels = true;
+  }
+  FWidth = AWidth ? AWidth : 1;
+  FHeight = AHeight ? AHeight : 1;
+  FClipRect = {0, 0, FWidth - 1, FHeight - 1};
+  AllocPixels();
+}
+
+bool TAbstractSuperDIB::HasPixels() const { return FPixels != nullptr || !FOwnsPixels; }
+
+void TAbstractSuperDIB::Reference(TAbstractSuperDIB* Source) {
+  if (!Source) return;
+  ReleaseOwnPixels();
+  FOwnsPixels = false;
+  Source->AssignProperties(this);  // copies Width and Height too, since we no longer own pixels
+  FPixels = Source->FPixels;
+}
+
+void TAbstractSuperDIB::AssignProperties(TPersistent* Dest) {
+  auto* d = dynamic_cast<TAbstractSuperDIB*>(Dest);
+  if (!d) throw EDIBError(std::string("Cannot assign a TAbstractDIB to a ") + (Dest ? Dest->ClassName() : "nil"));
+  d->FAngle = FAngle;
+  d->FAutoSize = FAutoSize;
+  d->FMasked = FMasked;
+  d->FOpacity = FOpacity;
+  d->FScaleX = FScaleX;
+  d->FScaleY = FScaleY;
+  d->FTransparent = FTransparent;
+  d->FTransparentColor = FTransparentColor;
+  d->FTransparentMode = FTransparentMode;
+  d->FBlend = FBlend;
+  d->FBlendSurface = FBlendSurface;
+  if (!d->FOwnsPixels) {
+    d->FWidth = FWidth;
+    d->FHeight = FHeight;
+  }
+}
+
+void TAbstractSuperDIB::CopyPixelsTo(TAbstractSuperDIB* Dest) {
+  if (!Dest) return;
+  Dest->SetSize(FWidth, FHeight);
+  if (FWidth == 0 || FHeight == 0 || !FPixels || !Dest->FPixels) return;
+  std::memmove(Dest->FPixels, FPixels, static_cast<size_t>(Dest->FWidth) * Dest->FHeight * sizeof(TPixel));
+}
+
+void TAbstractSuperDIB::CopyInto(TPersistent* Dest) {
+  auto* d = dynamic_cast<TAbstractSuperDIB*>(Dest);
+  if (!d) {
+    TPersistent::CopyInto(Dest);
+    return;
+  }
+  CopyPixelsTo(d);
+  AssignProperties(d);
+  d->Changed();
+}
+
+void TAbstractSuperDIB::DeclareStoredData(TFiler&) {
+  // The Data property (stored while Pixels is present) is declared here once the component
+  // streaming exists; ReadData and WriteData carry its format.
+}
+
+void TAbstractSuperDIB::ReadData(std::span<const uint8_t>) {
+  throw EDIBError("Reading surface data is not available in this build");
+}
+
+std::vector<uint8_t> TAbstractSuperDIB::WriteData() const {
+  throw EDIBError("Writing surface data is not available in this build");
+}
+
+std::unique_ptr<TAbstractSuperDIB> TAbstractSuperDIB::CreateIntermediate(uint16_t w, uint16_t h) {
+  return std::make_unique<TWinDIB>(w, h);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings
+
+void TAbstractSuperDIB::Changed() {
+  SelectBlend();
+  if (OnChange) OnChange(this);
+}
+
+void TAbstractSuperDIB::SelectBlend() {
+  FBlendSurface = this;
+  if (FOpacity == 255)
+    FBlend = FMasked ? &TAbstractSuperDIB::BlendAlpha
+                     : FTransparent ? &TAbstractSuperDIB::BlendKey : &TAbstractSuperDIB::BlendCopy;
+  else
+    FBlend = FMasked ? &TAbstractSuperDIB::BlendAlphaOpacity
+                     : FTransparent ? &TAbstractSuperDIB::BlendKeyOpacity : &TAbstractSuperDIB::BlendOpacity;
+}
+
+void TAbstractSuperDIB::SetAngle(TAngle v) {
+  if (v == FAngle) return;
+  FAngle = v;
+  Changed();
+}
+
+void TAbstractSuperDIB::SetAutoSize(bool v) {
+  if (v == FAutoSize) return;
+  FAutoSize = v;
+  Changed();
+}
+
+void TAbstractSuperDIB::SetMasked(bool v) {
+  if (v == FMasked) return;
+  FMasked = v;
+  Changed();
+}
+
+void TAbstractSuperDIB::SetOpacity(uint8_t v) {
+  if (v == FOpacity) return;
+  FOpacity = v;
+  Changed();
+}
+
+void TAbstractSuperDIB::SetScale(double v) {
+  if (v == FScaleX && v == FScaleY) return;
+  FScaleX = v;
+  FScaleY = v;
+  Changed();
+}
+
+void TAbstractSuperDIB::SetScaleX(double v) {
+  if (v == FScaleX) return;
+  FScaleX = v;
+  Changed();
+}
+
+void TAbstractSuperDIB::SetScaleY(double v) {
+  if (v == FScaleY) return;
+  FScaleY = v;
+  Changed();
+}
+
+void TAbstractSuperDIB::SetTransparent(bool v) {
+  if (v == FTransparent) return;
+  FTransparent = v;
+  Changed();
+}
+
+void TAbstractSuperDIB::SetTransparentMode(TTransparentMode v) {
+  if (v == FTransparentMode) return;
+  FTransparentMode = v;
+  Changed();
+}
+
+TPixel TAbstractSuperDIB::GetTransparentColor() const {
+  if (FTransparentMode == TTransparentMode::tmFixed || !FPixels) return FTransparentColor;
+  return FPixels[0];
+}
+
+void TAbstractSuperDIB::SetTransparentColor(TColor Color) {
+  const TPixel key = ColorToPixel(Color);  // system colours are not resolved for the key
+  if (key == GetTransparentColor()) return;
+  FTransparentColor = key;
+  Changed();
+}
+
+void TAbstractSuperDIB::SetClipRect(const TDIBClipRect& r) {
+  FClipRect = r;
+  if (FClipRect.Left > FClipRect.Right) std::swap(FClipRect.Left, FClipRect.Right);
+  if (FClipRect.Top > FClipRect.Bottom) std::swap(FClipRect.Top, FClipRect.Bottom);
+  // Left is not limited above nor Right below: a rectangle wholly outside stays empty.
+  if (FClipRect.Right >= FWidth) FClipRect.Right = FWidth - 1;
+  if (FClipRect.Left < 0) FClipRect.Left = 0;
+  if (FClipRect.Bottom >= FHeight) FClipRect.Bottom = FHeight - 1;
+  if (FClipRect.Top < 0) FClipRect.Top = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Blend routines
+
+void TAbstractSuperDIB::RunKernel(dib::TBlendKind kind, const TPixel* src, TPixel* dst, int n, int m,
+                                  ptrdiff_t srcStep, ptrdiff_t dstStep) {
+  if (n <= 0 || m <= 0) return;
+  dib::TBlendArgs args;
+  args.Opacity = FOpacity;
+  if (kind == dib::TBlendKind::Key || kind == dib::TBlendKind::KeyOpacity) args.Key = GetTransparentColor();
+  const dib::TRowKernel kernel = dib::ActiveKernel(kind);
+  // Rows go from the top of the region down. When the two regions do not share memory the order
+  // cannot show, so the rows are taken in ascending memory order instead, which the processor's
+  // prefetching follows far better; rows that lie back to back become one long row.
+  const TPixel* srcLow = src + (m - 1) * srcStep;
+  TPixel* dstLow = dst + (m - 1) * dstStep;
+  const bool down = srcStep < 0 && dstStep < 0;
+  const auto srcBegin = reinterpret_cast<uintptr_t>(srcLow), dstBegin = reinterpret_cast<uintptr_t>(dstLow);
+  const uintptr_t srcEnd = reinterpret_cast<uintptr_t>(src + n), dstEnd = reinterpret_cast<uintptr_t>(dst + n);
+  const bool apart = srcEnd <= dstBegin || dstEnd <= srcBegin;
+  if (down && apart) {
+    if (srcStep == -n && dstStep == -n) {
+      kernel(srcLow, dstLow, static_cast<size_t>(n) * static_cast<size_t>(m), args);
+      return;
+    }
+    for (int row = 0; row < m; ++row, srcLow -= srcStep, dstLow -= dstStep) kernel(srcLow, dstLow, static_cast<size_t>(n), args);
+    return;
+  }
+  for (int row = 0; row < m; ++row, src += srcStep, dst += dstStep) kernel(src, dst, static_cast<size_t>(n), args);
+}
+
+void TAbstractSuperDIB::BlendAlphaCopy(const TPixel* s, TPixel* d, int n, int m, ptrdiff_t ss, ptrdiff_t ds) {
+  RunKernel(dib::TBlendKind::AlphaCopy, s, d, n, m, ss, ds);
+}
+void TAbstractSuperDIB::BlendCopy(const TPixel* s, TPixel* d, int n, int m, ptrdiff_t ss, ptrdiff_t ds) {
+  RunKernel(dib::TBlendKind::Copy, s, d, n, m, ss, ds);
+}
+void TAbstractSuperDIB::BlendOpacity(const TPixel* s, TPixel* d, int n, int m, ptrdiff_t ss, ptrdiff_t ds) {
+  RunKernel(dib::TBlendKind::Opacity, s, d, n, m, ss, ds);
+}
+void TAbstractSuperDIB::BlendAlpha(const TPixel* s, TPixel* d, int n, int m, ptrdiff_t ss, ptrdiff_t ds) {
+  RunKernel(dib::TBlendKind::Alpha, s, d, n, m, ss, ds);
+}
+void TAbstractSuperDIB::BlendAlphaOpacity(const TPixel* s, TPixel* d, int n, int m, ptrdiff_t ss,
+                                          ptrdiff_t ds) {
+  RunKernel(dib::TBlendKind::AlphaOpacity, s, d, n, m, ss, ds);
+}
+void TAbstractSuperDIB::BlendKey(const TPixel* s, TPixel* d, int n, int m, ptrdiff_t ss, ptrdiff_t ds) {
+  RunKernel(dib::TBlendKind::Key, s, d, n, m, ss, ds);
+}
+void TAbstractSuperDIB::BlendKeyOpacity(const TPixel* s, TPixel* d, int n, int m, ptrdiff_t ss, ptrdiff_t ds) {
+  RunKernel(dib::TBlendKind::KeyOpacity, s, d, n, m, ss, ds);
+}
+
+void TAbstractSuperDIB::RunBlend(TBlendRoutine routine, TAbstractSuperDIB* reader, const TPixel* src,
+                                 TPixel* dst, int n, int m, ptrdiff_t srcStep, ptrdiff_t dstStep) {
+  (reader->*routine)(src, dst, n, m, srcStep, dstStep);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+void TAbstractSuperDIB::Draw(int32_t X, int32_t Y, int32_t W, int32_t H, TAbstractSuperDIB* Dest,
+                             uint16_t SrcX, uint16_t SrcY) {
+  if (!Dest) return;
+  if (FAngle == 0 && FScaleX == 100 && FScaleY == 100) {
+    DrawDirect(X, Y, W, H, Dest, SrcX, SrcY, FBlend, FBlendSurface);
+    return;
+  }
+
+  // Transformed: render rotated and scaled into an intermediate, then draw that directly.
+  int64_t iw = W, ih = H;
+  if (FAutoSize) {
+    const double a = FAngle * M_PI / 180;
+    const double w = W * FScaleX / 100, h = H * FScaleY / 100;
+    const double fw = std::nearbyint(std::fabs(std::cos(a) * w) + std::fabs(std::sin(a) * h));
+    const double fh = std::nearbyint(std::fabs(std::sin(a) * w) + std::fabs(std::cos(a) * h));
+    iw = std::isfinite(fw) && fw < 1e9 ? static_cast<int64_t>(fw) : -1;
+    ih = std::isfinite(fh) && fh < 1e9 ? static_cast<int64_t>(fh) : -1;
+  }
+  // The intermediate's sides are 16-bit; a size outside that range has no picture to make.
+  if (iw < 0 || ih < 0 || iw > 65535 || ih > 65535) return;
+  if (!FAutoSize && (iw == 0 || ih == 0)) return;
+  std::unique_ptr<TAbstractSuperDIB> inter = CreateIntermediate(static_cast<uint16_t>(iw), static_cast<uint16_t>(ih));
+  RenderTransformed(inter.get());
+  // This surface's routine, reading this surface: its opacity, mask and key apply, and the key
+  // also matches the background RenderTransformed wrote around the picture.
+  inter->DrawDirect(X, Y, inter->FWidth, inter->FHeight, Dest, 0, 0, FBlend, FBlendSurface);
+}
+
+void TAbstractSuperDIB::DrawAlpha(int32_t X, int32_t Y, int32_t W, int32_t H, TAbstractSuperDIB* Dest,
+                                  uint16_t SrcX, uint16_t SrcY) {
+  TBlendRestorer restore(FBlend, FBlendSurface);
+  FBlend = &TAbstractSuperDIB::BlendAlphaCopy;
+  FBlendSurface = this;
+  Draw(X, Y, W, H, Dest, SrcX, SrcY);
+}
+
+void TAbstractSuperDIB::DrawDirect(int32_t X, int32_t Y, int32_t W, int32_t H, TAbstractSuperDIB* Dest,
+                                   uint16_t SrcX, uint16_t SrcY, TBlendRoutine routine,
+                                   TAbstractSuperDIB* reader) {
+  if (!FPixels || !Dest->FPixels || !reader) return;
+  const TDIBClipRect clip = Dest->FClipRect;
+  const int32_t width = FWidth, height = FHeight, destWidth = Dest->FWidth, destHeight = Dest->FHeight;
+
+  // 1. Left and top clip; the source offsets stay 16-bit.
+  if (X < clip.Left) {
+    const int32_t d = Sub32(clip.Left, X);
+    W = Sub32(W, d);
+    SrcX = static_cast<uint16_t>(SrcX + d);
+    X = clip.Left;
+  }
+  if (Y < clip.Top) {
+    const int32_t d = Sub32(clip.Top, Y);
+    H = Sub32(H, d);
+    SrcY = static_cast<uint16_t>(SrcY + d);
+    Y = clip.Top;
+  }
+  // 2. Right and bottom clip.
+  if (Add32(X, W) > clip.Right) W = Add32(Sub32(clip.Right, X), 1);
+  if (Add32(Y, H) > clip.Bottom) H = Add32(Sub32(clip.Bottom, Y), 1);
+  // 3. The source's extent.
+  if (Add32(SrcX, W) > width) W = width - SrcX;
+  if (Add32(SrcY, H) > height) H = height - SrcY;
+  // 4. Nothing left to draw.
+  if (H <= 0 || W <= 0 || X > destWidth || Y > destHeight || Add32(X, width) < 0 || Add32(Y, height) < 0) return;
+  // 5. The destination's extent.
+  if (Add32(X, W) > destWidth) W = destWidth - X;
+  if (Add32(Y, H) > destHeight) H = destHeight - Y;
+  // 6. Columns. The subtraction of the whole sx (not |X|) is intended: callers that draw at a
+  // negative X pass SrcX = 0, where both are the same.
+  int32_t sx = SrcX;
+  if (X < 0) {
+    sx = Sub32(SrcX, X);
+    W = Sub32(W, sx);
+    if (W < 1) return;
+    X = 0;
+  }
+  int32_t ex = Add32(sx, W);
+  if (ex > width) ex = width;
+  const int32_t cw = Sub32(ex, sx);
+  if (cw < 1) return;
+  // 7. Rows, the same way.
+  int32_t sy = SrcY;
+  if (Y < 0) {
+    sy = Sub32(SrcY, Y);
+    H = Sub32(H, sy);
+    if (H < 1) return;
+    Y = 0;
+  }
+  int32_t ey = Add32(sy, H);
+  if (ey > height) ey = height;
+  const int32_t ch = Sub32(ey, sy);
+  if (ch < 1) return;
+
+  // The steps above keep the region inside both pictures; this makes sure of it whatever the
+  // wrapped arithmetic did with absurd arguments.
+  if (sx < 0 || sy < 0 || X < 0 || Y < 0 || int64_t{sx} + cw > width || int64_t{sy} + ch > height ||
+      int64_t{X} + cw > destWidth || int64_t{Y} + ch > destHeight)
+    return;
+
+  // 8. Top row of each region first; each side steps down its own picture.
+  RunBlend(routine, reader, ScanPixel(sx, sy), Dest->ScanPixel(X, Y), cw, ch, -static_cast<ptrdiff_t>(width),
+           -static_cast<ptrdiff_t>(destWidth));
+  // 9.
+  Dest->Changed();
+}
+
+namespace {
+
+int64_t FloorDiv(int64_t a, int64_t b) {
+  int64_t q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return q;
+}
+int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
+
+// The columns c in [lo, hi] for which |start + c * step| < limit.
+void Constrain(int64_t start, int64_t step, int64_t limit, int64_t& lo, int64_t& hi) {
+  // |v| < limit  <=>  -(limit - 1) <= v <= limit - 1.
+  const int64_t minV = -(limit - 1), maxV = limit - 1;
+  if (limit <= 0) {
+    hi = lo - 1;
+    return;
+  }
+  if (step == 0) {
+    if (start < minV || start > maxV) hi = lo - 1;
+    return;
+  }
+  int64_t a, b;
+  if (step > 0) {
+    a = CeilDiv(minV - start, step);
+    b = FloorDiv(maxV - start, step);
+  } else {
+    a = CeilDiv(maxV - start, step);
+    b = FloorDiv(minV - start, step);
+  }
+  lo = std::max(lo, a);
+  hi = std::min(hi, b);
+}
+
+// Division by 256 truncating toward zero, as the original integer division did.
+inline int32_t Div256(int32_t v) { return (v + ((v >> 31) & 255)) >> 8; }
+
+}  // namespace
+
+void TAbstractSuperDIB::RenderTransformed(TAbstractSuperDIB* Dest) {
+  if (!Dest || !Dest->FPixels || !FPixels) return;
+  const TPixel bg = FMasked ? 0 : GetTransparentColor();
+  const double sx = FScaleX / 100, sy = FScaleY / 100;
+  const int32_t W = FWidth, H = FHeight, DW = Dest->FWidth, DH = Dest->FHeight;
+  if (W * sx == 0 || H * sy == 0 || std::isnan(W * sx) || std::isnan(H * sy)) return;
+  const TRotationTables& t = RotationTables();
+  const int A = FAngle % 360;  // the tables have 360 entries; a larger angle turns on round
+  // Steps in 8.8 fixed point; the table entry times the size is an integer product.
+  const int32_t ux = RoundToInt32(static_cast<double>(t.Cos256[A] * W) / (W * sx));
+  const int32_t uy = RoundToInt32(static_cast<double>(t.Sin256[A] * H) / (H * sy));
+  const int32_t vx = RoundToInt32(static_cast<double>(t.Cos256Quarter[A] * W) / (W * sx));
+  const int32_t vy = RoundToInt32(static_cast<double>(t.Sin256Quarter[A] * H) / (H * sy));
+  const int32_t x0 = Sub32(-static_cast<int32_t>(static_cast<uint32_t>(ux) * static_cast<uint32_t>(DW / 2)),
+                           static_cast<int32_t>(static_cast<uint32_t>(DH / 2) * static_cast<uint32_t>(vx)));
+  const int32_t y0 = Sub32(-static_cast<int32_t>(static_cast<uint32_t>(uy) * static_cast<uint32_t>(DW / 2)),
+                           static_cast<int32_t>(static_cast<uint32_t>(DH / 2) * static_cast<uint32_t>(vy)));
+  const int32_t Wh = W / 2, Hh = H / 2;
+  // The source centre; samples are at (Hh + i, Wh + j) with |i| < Hh and |j| < Wh, so the lowest
+  // row and leftmost column (and for odd sizes the highest and rightmost) are never read.
+  const TPixel* centre = FPixels + static_cast<ptrdiff_t>(Hh) * W + Wh;
+
+  for (int32_t r = 0; r < DH; ++r) {
+    TPixel* out = Dest->FPixels + static_cast<ptrdiff_t>(r) * DW;
+    int32_t x = Add32(x0, static_cast<int32_t>(static_cast<uint32_t>(r) * static_cast<uint32_t>(vx)));
+    int32_t y = Add32(y0, static_cast<int32_t>(static_cast<uint32_t>(r) * static_cast<uint32_t>(vy)));
+    const int64_t xEnd = int64_t{x} + int64_t{DW - 1} * ux, yEnd = int64_t{y} + int64_t{DW - 1} * uy;
+    const bool wraps = xEnd < INT32_MIN || xEnd > INT32_MAX || yEnd < INT32_MIN || yEnd > INT32_MAX;
+    if (!wraps) {
+      // Without wrap-around the samples inside the source form one run of columns.
+      int64_t lo = 0, hi = DW - 1;
+      Constrain(x, ux, int64_t{Wh} * 256, lo, hi);
+      Constrain(y, uy, int64_t{Hh} * 256, lo, hi);
+      if (lo > hi) {
+        lo = DW;
+        hi = DW - 1;
+      }
+      int32_t c = 0;
+      for (; c < lo; ++c) out[c] = bg;
+      x = static_cast<int32_t>(x + lo * ux);
+      y = static_cast<int32_t>(y + lo * uy);
+      for (; c <= hi; ++c, x += ux, y += uy) out[c] = centre[static_cast<ptrdiff_t>(Div256(y)) * W + Div256(x)];
+      for (; c < DW; ++c) out[c] = bg;
+      continue;
+    }
+    for (int32_t c = 0; c < DW; ++c) {
+      const int32_t i = y / 256, j = x / 256;
+      out[c] = (-Hh < i && i < Hh && -Wh < j && j < Wh) ? centre[static_cast<ptrdiff_t>(i) * W + j] : bg;
+      x = Add32(x, ux);
+      y = Add32(y, uy);
+    }
+  }
+  Dest->Changed();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fills
+
+void TAbstractSuperDIB::Fill(TColor Color) {
+  const TPixel p = ColorToPixel(ColorToRGB(Color));
+  if (FPixels) std::fill_n(FPixels, static_cast<size_t>(FWidth) * FHeight, p);
+  Changed();
+}
+
+void TAbstractSuperDIB::FillRect(TColor Color, int32_t X, int32_t Y, int32_t W, int32_t H) {
+  if (!FPixels) return;
+  const int32_t width = FWidth, height = FHeight;
+  if (W < 1 || H < 1 || Add32(X, W) < 0 || Add32(Y, H) < 0 || X >= width || Y >= height) return;
+  if (X < 0) {
+    W = Add32(W, X);
+    X = 0;
+  }
+  if (Y < 0) {
+    H = Add32(H, Y);
+    Y = 0;
+  }
+  if (W <= 0 || H <= 0) return;
+  if (Add32(X, W) > width) W = width - X;
+  if (Add32(Y, H) > height) H = height - Y;
+  if (int64_t{X} + W > width || int64_t{Y} + H > height || W <= 0 || H <= 0) return;
+  const TPixel p = ColorToPixel(ColorToRGB(Color));
+  for (int32_t row = 0; row < H; ++row) std::fill_n(ScanPixel(X, Y + row), W, p);
+}
+
+void TAbstractSuperDIB::SetAlpha(uint8_t A) {
+  if (FPixels) {
+    const size_t n = static_cast<size_t>(FWidth) * FHeight;
+    const TPixel a = static_cast<TPixel>(A) << 24;
+    for (size_t i = 0; i < n; ++i) FPixels[i] = (FPixels[i] & dib::kColourMask) | a;
+  }
+  Changed();
+}
+
+// ---------------------------------------------------------------------------------------------
+// 8-bit output and filters
+
+void TAbstractSuperDIB::Render8Bit(TDeviceContext& DC, int32_t X, int32_t Y, int32_t W, int32_t H,
+                                   uint16_t SrcX, uint16_t SrcY, uint32_t /*Rop: accepted, not used*/,
+                                   const TDIBPalette* Palette) {
+  if (!Palette || !Palette->UseTable() || !Palette->Table())
+    throw EDIBError("Render8Bit can only be used with a palette containing a lookup table");
+  if (DC.GetDeviceCaps(BITSPIXEL) != 8) throw EDIBError("Render8Bit can only be used to blit to an 8 bit DC");
+  if (!FPixels || SrcX >= FWidth || SrcY >= FHeight) return;
+  // A negative position recomputes the extent from the whole picture without moving the source.
+  if (X < 0) {
+    W = FWidth - (X == INT32_MIN ? INT32_MAX : -X);
+    X = 0;
+  }
+  if (Y < 0) {
+    H = FHeight - (Y == INT32_MIN ? INT32_MAX : -Y);
+    Y = 0;
+  }
+  if (W < 1 || H < 1) return;
+  if (int64_t{SrcX} + W > FWidth) W = FWidth - SrcX;
+  if (int64_t{SrcY} + H > FHeight) H = FHeight - SrcY;
+
+  // The 8-bit picture: rows padded to four bytes, top row first, colour table from the palette.
+  const int rowStep = (W + 3) & ~3;
+  std::vector<uint8_t> bits;
+  std::vector<uint32_t> colours;
+  platform::SetLastError(0);
+  try {
+    bits.resize(static_cast<size_t>(rowStep) * H);
+    colours.resize(kDIBPaletteEntries);
+  } catch (const std::bad_alloc&) {
+    RaisePlatformError();
+  }
+  const TPaletteHandle::Entry* entries = Palette->Entries();
+  for (int i = 0; i < kDIBPaletteEntries; ++i)
+    colours[i] = static_cast<uint32_t>(entries[i].Red) << 16 | static_cast<uint32_t>(entries[i].Green) << 8 |
+                 entries[i].Blue;
+  const uint8_t* table = Palette->Table();
+  for (int32_t row = 0; row < H; ++row) {
+    const TPixel* src = ScanPixel(SrcX, SrcY + row);
+    uint8_t* dst = bits.data() + static_cast<size_t>(row) * rowStep;
+    for (int32_t i = 0; i < W; ++i) dst[i] = table[DIBPaletteTableIndex(src[i])];
+  }
+  DC.SetDIBitsToDevice8(X, Y, W, H, bits.data(), rowStep, colours.data(), kDIBPaletteEntries);
+}
+
+void TAbstractSuperDIB::ApplyFilter(const TDIBFilter& Filter) {
+  if (!FPixels) return;
+  std::unique_ptr<TAbstractSuperDIB> inter = CreateIntermediate(FWidth, FHeight);
+  // The divisor takes part in 16-bit division; a record divisor that is 0 in 16 bits divides
+  // nothing rather than by zero.
+  int16_t divisor;
+  if (Filter.Divisor > 0) {
+    divisor = static_cast<int16_t>(Filter.Divisor);
+  } else {
+    int16_t sum = 0;
+    for (int16_t w : Filter.Weights) sum = static_cast<int16_t>(sum + w);
+    divisor = sum;
+  }
+  const int16_t addend[3] = {Filter.BlueAdd, Filter.GreenAdd, Filter.RedAdd};  // channel order B, G, R
+  for (int y = 1; y + 1 < FHeight; ++y) {
+    for (int x = 1; x + 1 < FWidth; ++x) {
+      TPixel out = *ScanPixel(x, y) & 0xFF000000u;
+      for (int ch = 0; ch < 3; ++ch) {
+        int16_t acc = 0;
+        for (int ky = 0; ky < 3; ++ky)
+          for (int kx = 0; kx < 3; ++kx) {
+            const int v = (*ScanPixel(x + kx - 1, y + ky - 1) >> (8 * ch)) & 0xFF;
+            acc = static_cast<int16_t>(acc + static_cast<int16_t>(Filter.Weights[ky * 3 + kx] * v));
+          }
+        acc = static_cast<int16_t>(acc + addend[ch]);
+        if (divisor != 0) acc = static_cast<int16_t>(acc / divisor);
+        const int c = acc < 0 ? 0 : acc > 255 ? 255 : acc;
+        out |= static_cast<TPixel>(c) << (8 * ch);
+      }
+      *inter->ScanPixel(x, y) = out;
+    }
+  }
+  inter->SetOpacity(Filter.Opacity);
+  inter->Draw(0, 0, FWidth, FHeight, this, 0, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Memory surfaces
+
+TCustomMemoryDIB::TCustomMemoryDIB(uint16_t AWidth, uint16_t AHeight) {
+  SetSize(AWidth, AHeight);
+  SetClipRect(0, 0, AWidth, AHeight);
+}
+
+TCustomMemoryDIB::TCustomMemoryDIB(TAbstractSuperDIB* Source) { Reference(Source); }
+
+TCustomMemoryDIB::~TCustomMemoryDIB() { ReleaseOwnPixels(); }
+
+void TCustomMemoryDIB::AllocPixels() {
+  FPixels = static_cast<TPixel*>(std::malloc(static_cast<size_t>(FWidth) * FHeight * sizeof(TPixel)));
+  if (!FPixels) throw EOutOfResources("Out of memory");
+}
+
+void TCustomMemoryDIB::FreePixels() {
+  std::free(FPixels);
+  FPixels = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Surfaces the toolkit can draw into
+
+TCustomWinDIB::TCustomWinDIB() : FCanvas(std::make_unique<TCanvas>()) {
+  // Drawing through the canvas changes the pixels, so it notifies like any other change.
+  FCanvas->OnChange = [this](TObject*) { Changed(); };
+}
+
+TCustomWinDIB::TCustomWinDIB(uint16_t AWidth, uint16_t AHeight) : TCustomWinDIB() {
+  SetSize(AWidth, AHeight);
+  SetClipRect(0, 0, AWidth, AHeight);
+}
+
+TCustomWinDIB::TCustomWinDIB(TAbstractSuperDIB* Source) : TCustomWinDIB() { Reference(Source); }
+
+TCustomWinDIB::~TCustomWinDIB() {
+  FCanvas.reset();
+  ReleaseOwnPixels();
+}
+
+void TCustomWinDIB::AllocPixels() {
+  platform::SetLastError(0);
+  std::unique_ptr<IDIBSection> section = Backend().CreateDIBSection(FWidth, FHeight);
+  if (!section) RaisePlatformError();  // the surface keeps its new size and has no buffer
+  section->Flush();
+  FPixels = reinterpret_cast<TPixel*>(section->Bits());
+  FSection = std::move(section);
+  if (FCanvas) FCanvas->SetHandle(&FSection->DC());
+}
+
+void TCustomWinDIB::FreePixels() {
+  if (FSection) {
+    FSection->Flush();
+    // The canvas must not keep drawing on a device context that is gone.
+    if (FCanvas) FCanvas->SetHandle(nullptr);
+    FSection.reset();
+  }
+  FPixels = nullptr;
+}

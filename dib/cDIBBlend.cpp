@@ -1,0 +1,247 @@
+// The scalar and SSE2 blend kernels and the choice between the levels.
+#include "dib/cDIBBlend.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <emmintrin.h>
+#define QV_DIB_X86 1
+#endif
+
+namespace dib {
+
+namespace {
+
+// Blue and red share one multiply in the scalar form: each sits in its own 16-bit half of the
+// word and neither half can carry into the other because the sum is at most 65025.
+inline TPixel BlendScalar(TPixel s, TPixel d, uint32_t a) {
+  const uint32_t na = 255 - a;
+  const uint32_t rb = ((((s & 0x00FF00FF) * a + (d & 0x00FF00FF) * na) >> 8) & 0x00FF00FF) + 0x00010001;
+  const uint32_t g = (((((s >> 8) & 0xFF) * a + ((d >> 8) & 0xFF) * na) >> 8) + 1) << 8;
+  return rb | g | (d & 0xFF000000);
+}
+
+void ScalarCopy(const TPixel* s, TPixel* d, size_t n, const TBlendArgs&) {
+  std::memmove(d, s, n * sizeof(TPixel));
+}
+
+void ScalarOpacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
+  for (size_t i = 0; i < n; ++i) d[i] = BlendScalar(s[i], d[i], args.Opacity);
+}
+
+void ScalarAlpha(const TPixel* s, TPixel* d, size_t n, const TBlendArgs&) {
+  for (size_t i = 0; i < n; ++i) d[i] = BlendScalar(s[i], d[i], s[i] >> 24);
+}
+
+void ScalarAlphaOpacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
+  for (size_t i = 0; i < n; ++i) d[i] = BlendScalar(s[i], d[i], ((s[i] >> 24) * args.Opacity) >> 8);
+}
+
+void ScalarKey(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
+  const TPixel key = args.Key & kColourMask;
+  for (size_t i = 0; i < n; ++i) {
+    const TPixel c = s[i] & kColourMask;
+    const TPixel keep = 0u - static_cast<TPixel>(c == key);
+    d[i] = (d[i] & keep) | (c & ~keep);
+  }
+}
+
+void ScalarKeyOpacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
+  const TPixel key = args.Key & kColourMask;
+  for (size_t i = 0; i < n; ++i) {
+    const TPixel keep = 0u - static_cast<TPixel>((s[i] & kColourMask) == key);
+    d[i] = (d[i] & keep) | (BlendScalar(s[i], d[i], args.Opacity) & ~keep);
+  }
+}
+
+void ScalarAlphaCopy(const TPixel* s, TPixel* d, size_t n, const TBlendArgs&) {
+  for (size_t i = 0; i < n; ++i) d[i] = (d[i] & kColourMask) | (s[i] & ~kColourMask);
+}
+
+#ifdef QV_DIB_X86
+// Four pixels at a time. Per 16-bit lane t = s * a + d * (255 - a) + c, exact since the true value
+// is at most 65281, and the result is t >> 8. Colour lanes use c = 256, which puts the "+1" in
+// place. The alpha lane uses a = 0 and c = 255: (255 * d + 255) >> 8 is d for every d, so the
+// destination alpha comes through unchanged without a separate masking step.
+struct Sse2 {
+  static __m128i Lerp16(__m128i s16, __m128i d16, __m128i a16) {
+    const __m128i c = _mm_setr_epi16(256, 256, 256, 255, 256, 256, 256, 255);
+    const __m128i na16 = _mm_xor_si128(a16, _mm_set1_epi16(255));
+    const __m128i t = _mm_add_epi16(_mm_mullo_epi16(s16, a16), _mm_mullo_epi16(d16, na16));
+    return _mm_srli_epi16(_mm_add_epi16(t, c), 8);
+  }
+  // The source alpha of each pixel in its three colour lanes, 0 in its alpha lane.
+  static __m128i ColourAlpha16(__m128i p16) {
+    const __m128i colourLanes = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
+    return _mm_and_si128(_mm_shufflehi_epi16(_mm_shufflelo_epi16(p16, 0xFF), 0xFF), colourLanes);
+  }
+  static __m128i ConstantWeight(uint32_t a) {
+    const auto w = static_cast<short>(a);
+    return _mm_setr_epi16(w, w, w, 0, w, w, w, 0);
+  }
+};
+
+template <class Weight>
+inline void Sse2BlendLoop(const TPixel* s, TPixel* d, size_t n, Weight weight) {
+  const __m128i zero = _mm_setzero_si128();
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    for (size_t k = 0; k < 8; k += 4) {
+      const __m128i vs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + k));
+      const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + k));
+      const __m128i slo = _mm_unpacklo_epi8(vs, zero), shi = _mm_unpackhi_epi8(vs, zero);
+      const __m128i lo = Sse2::Lerp16(slo, _mm_unpacklo_epi8(vd, zero), weight(slo));
+      const __m128i hi = Sse2::Lerp16(shi, _mm_unpackhi_epi8(vd, zero), weight(shi));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + k), _mm_packus_epi16(lo, hi));
+    }
+  }
+  for (; i < n; ++i) {
+    // The tail goes through the same arithmetic one pixel at a time.
+    const __m128i vs = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(s[i])), zero);
+    const __m128i vd = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(d[i])), zero);
+    const __m128i r = Sse2::Lerp16(vs, vd, weight(vs));
+    d[i] = static_cast<TPixel>(_mm_cvtsi128_si32(_mm_packus_epi16(r, r)));
+  }
+}
+
+void Sse2Opacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
+  const __m128i a16 = Sse2::ConstantWeight(args.Opacity);
+  Sse2BlendLoop(s, d, n, [a16](__m128i) { return a16; });
+}
+
+void Sse2Alpha(const TPixel* s, TPixel* d, size_t n, const TBlendArgs&) {
+  Sse2BlendLoop(s, d, n, [](__m128i s16) { return Sse2::ColourAlpha16(s16); });
+}
+
+void Sse2AlphaOpacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
+  const __m128i o16 = _mm_set1_epi16(static_cast<short>(args.Opacity));
+  Sse2BlendLoop(s, d, n, [o16](__m128i s16) {
+    return _mm_srli_epi16(_mm_mullo_epi16(Sse2::ColourAlpha16(s16), o16), 8);
+  });
+}
+
+void Sse2Key(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
+  const __m128i mask = _mm_set1_epi32(static_cast<int>(kColourMask));
+  const __m128i key = _mm_set1_epi32(static_cast<int>(args.Key & kColourMask));
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    for (size_t k = 0; k < 8; k += 4) {
+      const __m128i c = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + k)), mask);
+      const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + k));
+      const __m128i keep = _mm_cmpeq_epi32(c, key);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + k),
+                       _mm_or_si128(_mm_and_si128(keep, vd), _mm_andnot_si128(keep, c)));
+    }
+  }
+  ScalarKey(s + i, d + i, n - i, args);
+}
+
+void Sse2KeyOpacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i mask = _mm_set1_epi32(static_cast<int>(kColourMask));
+  const __m128i key = _mm_set1_epi32(static_cast<int>(args.Key & kColourMask));
+  const __m128i a16 = Sse2::ConstantWeight(args.Opacity);
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const __m128i vs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    const __m128i lo = Sse2::Lerp16(_mm_unpacklo_epi8(vs, zero), _mm_unpacklo_epi8(vd, zero), a16);
+    const __m128i hi = Sse2::Lerp16(_mm_unpackhi_epi8(vs, zero), _mm_unpackhi_epi8(vd, zero), a16);
+    const __m128i blended = _mm_packus_epi16(lo, hi);
+    const __m128i keep = _mm_cmpeq_epi32(_mm_and_si128(vs, mask), key);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
+                     _mm_or_si128(_mm_and_si128(keep, vd), _mm_andnot_si128(keep, blended)));
+  }
+  ScalarKeyOpacity(s + i, d + i, n - i, args);
+}
+
+void Sse2AlphaCopy(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
+  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const __m128i vs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
+                     _mm_or_si128(_mm_and_si128(alpha, vs), _mm_andnot_si128(alpha, vd)));
+  }
+  ScalarAlphaCopy(s + i, d + i, n - i, args);
+}
+#endif
+
+TSimdLevel DetectLevel() {
+#ifdef QV_DIB_X86
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return TSimdLevel::AVX2;
+  if (__builtin_cpu_supports("sse2")) return TSimdLevel::SSE2;
+#endif
+  return TSimdLevel::Scalar;
+}
+
+TSimdLevel LevelFromEnvironment(TSimdLevel best) {
+  const char* env = std::getenv("QV_DIB_SIMD");
+  if (!env) return best;
+  const std::string v = env;
+  TSimdLevel wanted = best;
+  if (v == "scalar") wanted = TSimdLevel::Scalar;
+  else if (v == "sse2") wanted = TSimdLevel::SSE2;
+  else if (v == "avx2") wanted = TSimdLevel::AVX2;
+  return wanted < best ? wanted : best;
+}
+
+TSimdLevel& ActiveLevelSlot() {
+  static TSimdLevel level = LevelFromEnvironment(BestSimdLevel());
+  return level;
+}
+
+}  // namespace
+
+namespace detail {
+const TBlendKernels& ScalarKernels() {
+  static constexpr TBlendKernels kernels = {{ScalarCopy, ScalarOpacity, ScalarAlpha, ScalarAlphaOpacity,
+                                             ScalarKey, ScalarKeyOpacity, ScalarAlphaCopy}};
+  return kernels;
+}
+const TBlendKernels& Sse2Kernels() {
+#ifdef QV_DIB_X86
+  static constexpr TBlendKernels kernels = {{ScalarCopy, Sse2Opacity, Sse2Alpha, Sse2AlphaOpacity, Sse2Key,
+                                             Sse2KeyOpacity, Sse2AlphaCopy}};
+  return kernels;
+#else
+  return ScalarKernels();
+#endif
+}
+}  // namespace detail
+
+TSimdLevel BestSimdLevel() {
+  static const TSimdLevel best = DetectLevel();
+  return best;
+}
+
+const TBlendKernels& BlendKernels(TSimdLevel level) {
+  if (level > BestSimdLevel()) level = BestSimdLevel();
+  switch (level) {
+    case TSimdLevel::AVX2: return detail::Avx2Kernels();
+    case TSimdLevel::SSE2: return detail::Sse2Kernels();
+    case TSimdLevel::Scalar: break;
+  }
+  return detail::ScalarKernels();
+}
+
+TSimdLevel ActiveSimdLevel() { return ActiveLevelSlot(); }
+
+void SetActiveSimdLevel(TSimdLevel level) {
+  ActiveLevelSlot() = level > BestSimdLevel() ? BestSimdLevel() : level;
+}
+
+const char* SimdLevelName(TSimdLevel level) {
+  switch (level) {
+    case TSimdLevel::AVX2: return "avx2";
+    case TSimdLevel::SSE2: return "sse2";
+    case TSimdLevel::Scalar: break;
+  }
+  return "scalar";
+}
+
+}  // namespace dib

@@ -1,0 +1,119 @@
+#include "dib/cDIBFormat.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "dib/cDIBCompressor.h"
+#include "toolkit/Pictures.h"
+
+void LoadDIBFromFile(TAbstractSuperDIB& DIB, const std::string& FileName) {
+  TPicture picture;
+  TWinDIB intermediate;
+  picture.LoadFromFile(FileName);
+  DIB.SetSize(static_cast<uint16_t>(picture.Width()), static_cast<uint16_t>(picture.Height()));
+  intermediate.SetSize(DIB.Width(), DIB.Height());
+  picture.Graphic()->Draw(*intermediate.Canvas(), 0, 0);
+  intermediate.Draw(0, 0, DIB.Width(), DIB.Height(), &DIB, 0, 0);
+  DIB.SetAlpha(255);
+  DIB.Changed();
+}
+
+namespace {
+
+// Reads the raw block from Block's position.
+void ReadRawBlock(TAbstractSuperDIB& DIB, TStream& Block) {
+  const auto width = Block.ReadLE<uint16_t>();
+  const auto height = Block.ReadLE<uint16_t>();
+  // SetSize turns a zero dimension into 1; the claim is what SetSize will allocate.
+  const int64_t claimed = int64_t{width ? width : 1} * (height ? height : 1) * 4;
+  const int64_t present = Block.Remaining();
+  if (claimed > present && claimed - present > present && claimed > 65536)
+    throw EReadError(Format("Data block claims %ux%u pixels but holds %lld bytes", width, height,
+                            static_cast<long long>(present)));
+  DIB.SetSize(width, height);
+  const int64_t bytes = int64_t{DIB.Width()} * DIB.Height() * 4;
+  Block.Read(DIB.Pixels(), bytes);
+  DIB.Changed();
+}
+
+}  // namespace
+
+void ReadDIBData(TAbstractSuperDIB& DIB, TStream& Stream) {
+  TMemoryStream raw;
+  DecompressStream(Stream, raw);
+  raw.SetPosition(0);
+  ReadRawBlock(DIB, raw);
+}
+
+void ReadDIBData(TAbstractSuperDIB& DIB, std::span<const uint8_t> Data) {
+  TBytesStream stream(Data);
+  ReadDIBData(DIB, stream);
+}
+
+void WriteDIBData(const TAbstractSuperDIB& DIB, TStream& Stream) {
+  TMemoryStream raw;
+  raw.WriteLE<uint16_t>(DIB.Width());
+  raw.WriteLE<uint16_t>(DIB.Height());
+  if (DIB.Pixels()) raw.WriteBuffer(DIB.Pixels(), int64_t{DIB.Width()} * DIB.Height() * 4);
+  raw.SetPosition(0);
+  CompressStream(raw, Stream);
+}
+
+void DeclareDIBData(TAbstractSuperDIB& DIB, TFiler& Filer) {
+  Filer.DefineBinaryProperty(
+      "Data", [&DIB](TStream& s) { ReadDIBData(DIB, s); }, [&DIB](TStream& s) { WriteDIBData(DIB, s); },
+      DIB.Pixels() != nullptr);
+}
+
+namespace {
+
+// A size read from a stored form must be paid for by the bytes that follow it (the Data block
+// that a surface with pixels always carries); a claim beyond them is a damaged stream.
+void CheckSizeBudget(const TAbstractSuperDIB* dib, int64_t width, int64_t height) {
+  const int64_t budget = TReader::CurrentBudget();
+  if (budget < 0) return;
+  const int64_t bytes = std::max<int64_t>(width, 1) * std::max<int64_t>(height, 1) * 4;
+  const int64_t now = int64_t{dib->Width()} * dib->Height() * 4;
+  if (bytes > now && bytes > budget + 65536) throw EReadError("Invalid property value");
+}
+
+}  // namespace
+
+void RegisterDIBClasses() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    using T = TAbstractSuperDIB;
+    auto base = RegisterClassInfo<T, TPersistent>();
+    base.Integer("Angle", &T::Angle, &T::SetAngle)
+        .Boolean("AutoSize", &T::AutoSize, &T::SetAutoSize)
+        .Integer<uint16_t>("Height", &T::Height, [](T* d, uint16_t v) {
+          CheckSizeBudget(d, d->Width(), v);
+          d->SetHeight(v);
+        })
+        .Boolean("Masked", &T::Masked, &T::SetMasked)
+        .Integer("Opacity", &T::Opacity, &T::SetOpacity)
+        .Float("Scale", &T::Scale, &T::SetScale)
+        .Boolean("Transparent", &T::Transparent, &T::SetTransparent)
+        // Kept in pixel form by the surface; stored in the colour form its setter takes (the
+        // same byte exchange undoes itself), so that it reads back as it was.
+        .Integer<int32_t>(
+            "TransparentColor", [](T* d) { return static_cast<int32_t>(ColorToPixel(static_cast<TColor>(d->TransparentColor()))); },
+            [](T* d, int32_t v) { d->SetTransparentColor(v); })
+        .Enum("TransparentMode", &T::TransparentMode, &T::SetTransparentMode, {"tmAuto", "tmFixed"})
+        .Integer<uint16_t>("Width", &T::Width, [](T* d, uint16_t v) {
+          CheckSizeBudget(d, v, d->Height());
+          d->SetWidth(v);
+        });
+    base.Info().DeclareStoredData = [](TPersistent* p, TFiler& filer) {
+      DeclareDIBData(*static_cast<TAbstractSuperDIB*>(p), filer);
+    };
+    RegisterClassInfo<TCustomMemoryDIB, TAbstractSuperDIB>();
+    RegisterClassInfo<TMemoryDIB, TCustomMemoryDIB>();
+    RegisterClassInfo<TCustomWinDIB, TAbstractSuperDIB>()
+        .Object("Canvas", &TCustomWinDIB::Canvas)
+        .StoredWhen([](TCustomWinDIB*) { return false; })
+        .Integer<int64_t>("Handle", [](TCustomWinDIB* d) { return static_cast<int64_t>(reinterpret_cast<intptr_t>(d->Handle())); }, nullptr)
+        .StoredWhen([](TCustomWinDIB*) { return false; });
+    RegisterClassInfo<TWinDIB, TCustomWinDIB>();
+  });
+}

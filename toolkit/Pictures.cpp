@@ -1,0 +1,118 @@
+#include "toolkit/Pictures.h"
+
+#include <cstdlib>
+#include <mutex>
+
+#include "toolkit/Jpeg.h"
+
+void TGraphic::LoadFromStream(TStream& stream) {
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::max<int64_t>(stream.Remaining(), 0)));
+  stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  LoadFromBytes(bytes);
+}
+
+void TGraphic::LoadFromFile(const std::string& fileName) { LoadFromBytes(ReadFileBytes(fileName)); }
+
+void TPixelGraphic::TFree::operator()(uint8_t* p) const { std::free(p); }
+
+TPixelGraphic::TBuffer TPixelGraphic::AllocBuffer(size_t bytes) {
+  auto* p = static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1));
+  if (!p) throw EOutOfResources("Out of memory while decoding a picture");
+  return TBuffer(p);
+}
+
+void TPixelGraphic::SetPixels(TBuffer pixels, int width, int height, bool hasAlpha) {
+  FPixels = std::move(pixels);
+  FWidth = width;
+  FHeight = height;
+  FHasAlpha = hasAlpha;
+}
+
+TPixelView TPixelGraphic::View() const {
+  return TPixelView{FPixels.get(), FWidth, FHeight, static_cast<intptr_t>(FWidth) * 4, FHasAlpha};
+}
+
+void TPixelGraphic::Draw(TCanvas& canvas, int x, int y) const {
+  if (!Empty()) canvas.Draw(x, y, View());
+}
+
+size_t JustifiedPixels(size_t inputBytes) {
+  constexpr size_t kFloor = size_t{16} << 20;  // any picture up to 16 megapixels
+  return std::max(kFloor, inputBytes * 256);
+}
+
+namespace {
+
+struct TFileFormat {
+  std::string Extension;  // lower case
+  std::string Description;
+  TGraphicFactory Factory;
+};
+
+std::mutex& FormatsLock() {
+  static std::mutex m;
+  return m;
+}
+
+std::vector<TFileFormat>& Formats() {
+  // JPEG is the toolkit's own; bitmaps and icons come from the GUI backend when it starts.
+  static std::vector<TFileFormat> formats = [] {
+    std::vector<TFileFormat> f;
+    f.push_back({"jpeg", "JPEG Image File", [] { return std::make_unique<TJPEGImage>(); }});
+    f.push_back({"jpg", "JPEG Image File", [] { return std::make_unique<TJPEGImage>(); }});
+    return f;
+  }();
+  return formats;
+}
+
+const TFileFormat* FindFormat(const std::string& extension) {
+  const std::string ext = LowerCaseAscii(extension);
+  auto& formats = Formats();
+  for (auto it = formats.rbegin(); it != formats.rend(); ++it)
+    if (it->Extension == ext) return &*it;
+  return nullptr;
+}
+
+std::string ExtensionOf(const std::string& fileName) {
+  const size_t slash = fileName.find_last_of("/\\:");
+  const size_t dot = fileName.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  return fileName.substr(dot + 1);
+}
+
+}  // namespace
+
+void RegisterFileFormat(const std::string& extension, const std::string& description, TGraphicFactory factory) {
+  std::lock_guard lock(FormatsLock());
+  Formats().push_back({LowerCaseAscii(extension), description, std::move(factory)});
+}
+
+void UnregisterFileFormat(const std::string& extension) {
+  std::lock_guard lock(FormatsLock());
+  const std::string ext = LowerCaseAscii(extension);
+  auto& f = Formats();
+  std::erase_if(f, [&](const TFileFormat& x) { return x.Extension == ext; });
+}
+
+std::string FileFormatDescription(const std::string& extension) {
+  std::lock_guard lock(FormatsLock());
+  const TFileFormat* format = FindFormat(extension);
+  return format ? format->Description : std::string();
+}
+
+TPicture::TPicture() = default;
+TPicture::~TPicture() = default;
+
+void TPicture::LoadFromFile(const std::string& fileName) {
+  const std::string ext = LowerCaseAscii(ExtensionOf(fileName));
+  TGraphicFactory factory;
+  {
+    std::lock_guard lock(FormatsLock());
+    const TFileFormat* format = FindFormat(ext);
+    if (!format) throw EInvalidGraphic(Format("Unknown picture file extension (.%s)", ext.c_str()));
+    factory = format->Factory;
+  }
+  std::unique_ptr<TGraphic> graphic = factory();
+  graphic->LoadFromFile(fileName);
+  FGraphic = std::move(graphic);
+}
