@@ -1,6 +1,9 @@
 // Surfaces: storage, settings, blending, the direct and transformed Draw, fills and filters.
 #include "dib/cDIB.h"
 
+#include "dib/cDIBFormat.h"
+#include "toolkit/Streams.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -168,18 +171,17 @@ void TAbstractSuperDIB::CopyInto(TPersistent* Dest) {
   d->Changed();
 }
 
-void TAbstractSuperDIB::DeclareStoredData(TFiler&) {
-  // The Data property (stored while Pixels is present) is declared here once the component
-  // streaming exists; ReadData and WriteData carry its format.
-}
+void TAbstractSuperDIB::DeclareStoredData(TFiler& filer) { DeclareDIBData(*this, filer); }
 
-void TAbstractSuperDIB::ReadData(std::span<const uint8_t>) {
-  throw EDIBError("Reading surface data is not available in this build");
-}
+void TAbstractSuperDIB::ReadData(std::span<const uint8_t> data) { ReadDIBData(*this, data); }
 
 std::vector<uint8_t> TAbstractSuperDIB::WriteData() const {
-  throw EDIBError("Writing surface data is not available in this build");
+  TMemoryStream stream;
+  WriteDIBData(*this, stream);
+  return stream.TakeBytes();
 }
+
+void TAbstractSuperDIB::LoadFromFile(const std::string& fileName) { LoadDIBFromFile(*this, fileName); }
 
 std::unique_ptr<TAbstractSuperDIB> TAbstractSuperDIB::CreateIntermediate(uint16_t w, uint16_t h) {
   return std::make_unique<TWinDIB>(w, h);

@@ -164,6 +164,8 @@ public:
   // --- the Data stream; the picture loader's piece fills these in.
   virtual void ReadData(std::span<const uint8_t> data);
   virtual std::vector<uint8_t> WriteData() const;
+  // Replaces size and pixels by the picture in the file; the drawing settings stay.
+  void LoadFromFile(const std::string& fileName);
 
 protected:
   virtual void AllocPixels() = 0;

@@ -106,6 +106,13 @@ TEST(DataBlock, OnePixelSurfaceRoundTrips) {
   EXPECT_EQ(other.Height(), 1);
   EXPECT_EQ(*other.Pixels(), 0x44332211u);
   EXPECT_EQ(changes.Count, 1);
+
+  // The surface's own stream operations carry the same block.
+  EXPECT_EQ(one.WriteData(), bytes);
+  TWinDIB win(3, 3);
+  win.ReadData(bytes);
+  EXPECT_EQ(win.Width(), 1);
+  EXPECT_EQ(*win.Pixels(), 0x44332211u);
 }
 
 TEST(DataBlock, ShortAndLyingBlocks) {
