@@ -133,6 +133,22 @@ void QtDeviceContext::TextOut(int x, int y, const std::string& text, TColor colo
 
 void QtDeviceContext::DrawPixels(int x, int y, const TPixelView& pixels) {
   if (!pixels.Origin || pixels.Width <= 0 || pixels.Height <= 0) return;
+  if (!pixels.HasAlpha && FImage && FState.Clip.rectCount() <= 1) {
+    // An opaque picture onto a picture in memory is a copy of rows: no conversion, no painting,
+    // the flip of bottom-up storage done by where each row goes.
+    const int ox = x + FState.Origin.X, oy = y + FState.Origin.Y;
+    const QRect target = QRect(ox, oy, pixels.Width, pixels.Height) & FState.Clip.boundingRect() & FImage->rect();
+    if (target.isEmpty()) return;
+    uchar* bits = FImage->bits();
+    const qsizetype stride = FImage->bytesPerLine();
+    for (int row = target.top(); row <= target.bottom(); ++row) {
+      const int stored = FBottomUp ? FImage->height() - 1 - row : row;
+      std::memcpy(bits + stored * stride + target.left() * 4,
+                  pixels.Origin + (row - oy) * pixels.RowStep + (target.left() - ox) * 4,
+                  static_cast<size_t>(target.width()) * 4);
+    }
+    return;
+  }
   const QImage::Format format = pixels.HasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
   QImage picture(pixels.Width, pixels.Height, format);
   for (int row = 0; row < pixels.Height; ++row)
