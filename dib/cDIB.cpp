@@ -5,6 +5,9 @@
 #include "toolkit/Streams.h"
 
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -576,7 +579,18 @@ void TAbstractSuperDIB::SetAlpha(uint8_t A) {
   if (FPixels) {
     const size_t n = static_cast<size_t>(FWidth) * FHeight;
     const TPixel a = static_cast<TPixel>(A) << 24;
-    for (size_t i = 0; i < n; ++i) FPixels[i] = (FPixels[i] & dib::kColourMask) | a;
+    TPixel* p = FPixels;
+    size_t i = 0;
+#if defined(__SSE2__)
+    // Four pixels a step; left to itself the compiler writes the alpha bytes one at a time.
+    const __m128i colour = _mm_set1_epi32(static_cast<int>(dib::kColourMask));
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(a));
+    for (; i + 4 <= n; i += 4) {
+      __m128i* q = reinterpret_cast<__m128i*>(p + i);
+      _mm_storeu_si128(q, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(q), colour), alpha));
+    }
+#endif
+    for (; i < n; ++i) p[i] = (p[i] & dib::kColourMask) | a;
   }
   Changed();
 }

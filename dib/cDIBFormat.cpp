@@ -11,9 +11,24 @@ void LoadDIBFromFile(TAbstractSuperDIB& DIB, const std::string& FileName) {
   TWinDIB intermediate;
   picture.LoadFromFile(FileName);
   DIB.SetSize(static_cast<uint16_t>(picture.Width()), static_cast<uint16_t>(picture.Height()));
-  intermediate.SetSize(DIB.Width(), DIB.Height());
-  picture.Graphic()->Draw(*intermediate.Canvas(), 0, 0);
-  intermediate.Draw(0, 0, DIB.Width(), DIB.Height(), &DIB, 0, 0);
+  const auto* decoded = dynamic_cast<const TPixelGraphic*>(picture.Graphic());
+  if (decoded && !decoded->HasAlpha() && decoded->Pixels() && DIB.Pixels() && decoded->Width() == DIB.Width() &&
+      decoded->Height() == DIB.Height()) {
+    // An opaque picture drawn over the whole zeroed intermediate leaves exactly its own pixels
+    // there, and the intermediate's plain copy moves them unchanged: so copy them straight into
+    // the surface (rows turned bottom-up), with the copy's notification. Same pixels, same
+    // notifications, one pass over the picture instead of two.
+    const TPixelView view = decoded->View();
+    const size_t rowBytes = static_cast<size_t>(DIB.Width()) * 4;
+    auto* target = reinterpret_cast<uint8_t*>(DIB.Pixels());
+    for (int y = 0; y < DIB.Height(); ++y)
+      std::memcpy(target + static_cast<size_t>(DIB.Height() - 1 - y) * rowBytes, view.Origin + y * view.RowStep, rowBytes);
+    DIB.Changed();
+  } else {
+    intermediate.SetSize(DIB.Width(), DIB.Height());
+    picture.Graphic()->Draw(*intermediate.Canvas(), 0, 0);
+    intermediate.Draw(0, 0, DIB.Width(), DIB.Height(), &DIB, 0, 0);
+  }
   DIB.SetAlpha(255);
   DIB.Changed();
 }
