@@ -102,6 +102,14 @@ void TPen::SetWidth(int v) {
   Changed();
 }
 
+void TDeviceContext::FrameRect(const TRect& r, TColor color) {
+  if (r.IsEmpty()) return;
+  FillRect({r.Left, r.Top, r.Right, r.Top + 1}, color);
+  FillRect({r.Left, r.Bottom - 1, r.Right, r.Bottom}, color);
+  FillRect({r.Left, r.Top, r.Left + 1, r.Bottom}, color);
+  FillRect({r.Right - 1, r.Top, r.Right, r.Bottom}, color);
+}
+
 TPaletteHandle* TDeviceContext::SelectPalette(TPaletteHandle* palette, bool) {
   TPaletteHandle* previous = FSelectedPalette;
   FSelectedPalette = palette;

@@ -177,7 +177,8 @@ public:
   virtual bool RectVisible(const TRect& r) const = 0;
 
   virtual void FillRect(const TRect& r, TColor color) = 0;
-  virtual void FrameRect(const TRect& r, TColor color) = 0;
+  // A one-pixel outline just inside the rectangle, drawn as four fills.
+  virtual void FrameRect(const TRect& r, TColor color);
   virtual void Rectangle(const TRect& r, TColor penColor, TPenStyle penStyle, TColor brushColor,
                          TBrushStyle brushStyle) = 0;
 

@@ -184,14 +184,6 @@ void TMemoryDC8::FillRect(const TRect& r, TColor color) {
     for (int x = d.Left; x < d.Right; ++x) Put(x, y, index);
 }
 
-void TMemoryDC8::FrameRect(const TRect& r, TColor color) {
-  if (r.IsEmpty()) return;
-  FillRect({r.Left, r.Top, r.Right, r.Top + 1}, color);
-  FillRect({r.Left, r.Bottom - 1, r.Right, r.Bottom}, color);
-  FillRect({r.Left, r.Top, r.Left + 1, r.Bottom}, color);
-  FillRect({r.Right - 1, r.Top, r.Right, r.Bottom}, color);
-}
-
 void TMemoryDC8::Rectangle(const TRect& r, TColor penColor, TPenStyle penStyle, TColor brushColor,
                            TBrushStyle brushStyle) {
   if (brushStyle != TBrushStyle::bsClear) FillRect(r, brushColor);

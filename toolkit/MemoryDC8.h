@@ -58,7 +58,6 @@ public:
   bool RectVisible(const TRect& r) const override;
 
   void FillRect(const TRect& r, TColor color) override;
-  void FrameRect(const TRect& r, TColor color) override;
   void Rectangle(const TRect& r, TColor penColor, TPenStyle penStyle, TColor brushColor,
                  TBrushStyle brushStyle) override;
   void SetFont(const TFontData& font) override { FFont = font; }

@@ -92,14 +92,6 @@ void QtDeviceContext::FillRect(const TRect& r, TColor color) {
   FPainter.fillRect(QRect(r.Left, r.Top, r.Width(), r.Height()), ToQColor(color));
 }
 
-void QtDeviceContext::FrameRect(const TRect& r, TColor color) {
-  if (r.IsEmpty()) return;
-  FillRect({r.Left, r.Top, r.Right, r.Top + 1}, color);
-  FillRect({r.Left, r.Bottom - 1, r.Right, r.Bottom}, color);
-  FillRect({r.Left, r.Top, r.Left + 1, r.Bottom}, color);
-  FillRect({r.Right - 1, r.Top, r.Right, r.Bottom}, color);
-}
-
 void QtDeviceContext::Rectangle(const TRect& r, TColor penColor, TPenStyle penStyle, TColor brushColor,
                                 TBrushStyle brushStyle) {
   if (brushStyle == TBrushStyle::bsSolid) FillRect(r, brushColor);
