@@ -134,7 +134,9 @@ void TApplication::DestroyForms() {
 
 void TApplication::Run() {
   if (FMainForm && FShowMainForm && !FTerminated) FMainForm->Show();
-  if (!FTerminated) Backend().RunMessageLoop();
+  // Even after an early termination the loop runs: it dispatches what is queued ahead of the
+  // quit request, then ends.
+  Backend().RunMessageLoop();
 }
 
 void TApplication::Terminate() {

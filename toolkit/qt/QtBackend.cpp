@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QEnterEvent>
+#include <QEventLoop>
 #include <QHelpEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -19,6 +20,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QWidget>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -274,7 +276,9 @@ public:
   explicit TimerPeer(std::function<void()> onTick) : FOnTick(std::move(onTick)) {
     QObject::connect(&FTimer, &QTimer::timeout, [this] { FOnTick(); });
   }
-  void Start(unsigned intervalMs) override { FTimer.start(static_cast<int>(intervalMs)); }
+  void Start(unsigned intervalMs) override {
+    FTimer.start(static_cast<int>(std::min<unsigned>(intervalMs, static_cast<unsigned>(INT_MAX))));
+  }
   void Stop() override { FTimer.stop(); }
 
 private:
@@ -364,10 +368,21 @@ public:
         break;
       default: ok = box.addButton(QMessageBox::Ok); break;
     }
-    box.setWindowModality(Qt::ApplicationModal);
-    FOpenBoxes++;
-    box.exec();
-    FOpenBoxes--;
+    // The failure reports hold the application until they are answered. The other boxes have no
+    // owner window: the main window stays usable while one is open, so it is shown without
+    // modality and waited for in a loop of its own.
+    if ((request.Flags & MB_TASKMODAL) || (request.Flags & 0xF0) == MB_ICONSTOP) {
+      box.setWindowModality(Qt::ApplicationModal);
+      box.exec();
+    } else {
+      box.setWindowModality(Qt::NonModal);
+      QEventLoop wait;
+      QObject::connect(&box, &QMessageBox::finished, &wait, &QEventLoop::quit);
+      box.show();
+      box.raise();
+      box.activateWindow();
+      wait.exec();
+    }
     QAbstractButton* clicked = box.clickedButton();
     // Only a press of a button counts as that button; closing the box any other way is a cancel.
     if (!clicked) return IDCANCEL;
@@ -379,22 +394,20 @@ public:
   }
 
   void RunMessageLoop() override {
-    if (FQuitRequested) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents);
-      return;
-    }
-    FInLoop = true;
-    QApplication::exec();
-    FInLoop = false;
+    // Our own loop rather than Qt's: a quit asked for inside nested processing (an installer
+    // being waited for) must end this loop only, and never turn later message boxes of the same
+    // run into boxes that close before they are seen. What is queued ahead of a quit still runs.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    while (!FQuitRequested) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
   void ProcessMessages() override {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
   }
-  void Quit(int exitCode) override {
+  void Quit(int) override {
     FQuitRequested = true;
-    // Posted, so that what is queued ahead of it is still dispatched.
-    QMetaObject::invokeMethod(&FApp, [exitCode] { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
+    // Wakes the loop if it is waiting for events.
+    QMetaObject::invokeMethod(&FApp, [] {}, Qt::QueuedConnection);
   }
   int ScreenBitsPerPixel() const override {
     QScreen* s = QGuiApplication::primaryScreen();
@@ -407,8 +420,6 @@ private:
   QPainter FScreenPainter;
   QtDeviceContext FScreenDC;
   bool FQuitRequested = false;
-  bool FInLoop = false;
-  int FOpenBoxes = 0;
 };
 
 TQtBackendScope::TQtBackendScope(int& argc, char** argv) : FBackend(std::make_unique<QtBackend>(argc, argv)) {
