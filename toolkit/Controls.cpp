@@ -431,6 +431,15 @@ void TWinControl::WndProc(TMessage& message) {
 
 void TWinControl::RouteMouse(TMessage& message) {
   const TPoint p{MouseX(message.LParam), MouseY(message.LParam)};
+  // A capture outlives its button when the release went elsewhere (a modal box took it): a new
+  // press, or a move with the button up, shows that the button is no longer held.
+  if (gCaptureControl && gCaptureControl != this &&
+      (message.Msg == WM_LBUTTONDOWN || message.Msg == WM_LBUTTONDBLCLK ||
+       (message.Msg == WM_MOUSEMOVE && !(message.WParam & MK_LBUTTON)))) {
+    TControl* stale = gCaptureControl;
+    stale->SetMouseCapture(false);
+    stale->FControlState &= ~(csLButtonDown | csClicked);
+  }
   TControl* under = ControlAtPos(p);
   if (message.Msg == WM_MOUSEMOVE) SetMouseControl(under);
   TControl* target = under;

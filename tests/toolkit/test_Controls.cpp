@@ -80,7 +80,7 @@ TEST_F(MouseRouting, CaptureHoldsTheMouseUntilRelease) {
   EXPECT_TRUE(A->MouseCapture());
   std::vector<std::pair<int, int>> moves;
   A->OnMouseMove = [&](TObject*, TShiftState, int x, int y) { moves.push_back({x, y}); };
-  Send(WM_MOUSEMOVE, 45, 45);  // over B, still A's
+  Form->Perform(WM_MOUSEMOVE, MK_LBUTTON, MakeMousePos(45, 45));  // over B, button held: still A's
   Send(WM_LBUTTONUP, 200, 150);
   EXPECT_FALSE(A->MouseCapture());
   ASSERT_EQ(moves.size(), 1u);
@@ -196,6 +196,23 @@ TEST(Timers, TickOnlyWhileEnabledWithAHandler) {
   EXPECT_FALSE(timer.Running());
   timer.Tick();
   EXPECT_EQ(ticks, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MouseRouting, ACaptureWhoseReleaseWentElsewhereEndsAtTheNextPress) {
+  // A double click that opens a modal box: the box takes the release, the capture stays.
+  Send(WM_LBUTTONDOWN, 20, 20);
+  Send(WM_LBUTTONUP, 20, 20);
+  Send(WM_LBUTTONDBLCLK, 20, 20);
+  EXPECT_TRUE(A->MouseCapture());
+  Log.clear();
+  Send(WM_LBUTTONDOWN, 70, 70);  // on B
+  Send(WM_LBUTTONUP, 70, 70);
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "B click"), 1);
+  EXPECT_FALSE(A->MouseCapture());
 }
 
 }  // namespace
