@@ -49,22 +49,11 @@ bool IsNoGuiArgument(const std::string& firstArgument) {
 
 std::string FirstArgument(int argc, char** argv) {
   if (argc < 2 || !argv[1]) return std::string();
-  // The system has already split the command line; what is left of the old rules is that blanks
-  // (any character up to the space) end the argument and double quotes group and disappear.
-  const std::string raw = argv[1];
-  size_t i = 0;
-  while (i < raw.size() && static_cast<unsigned char>(raw[i]) <= ' ') ++i;
+  // The system has split the command line already, so an argument holding blanks was quoted as
+  // one: it stays whole. What is left of the old rules is that double quotes disappear.
   std::string arg;
-  bool quoted = false;
-  for (; i < raw.size(); ++i) {
-    const char c = raw[i];
-    if (c == '"') {
-      quoted = !quoted;
-      continue;
-    }
-    if (!quoted && static_cast<unsigned char>(c) <= ' ') break;
-    arg += c;
-  }
+  for (const char* c = argv[1]; *c; ++c)
+    if (*c != '"') arg += *c;
   return arg;
 }
 

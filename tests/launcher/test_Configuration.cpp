@@ -55,8 +55,8 @@ TEST(CommandLine, OnlyTheFirstArgumentSpelledNoGuiSelectsTheWindowlessRun) {
       {{"/NoGui", "extra"}, true},
       {{"\"/NOGUI\""}, true},
       {{"\"/NO\"GUI"}, true},
-      {{"  /NOGUI"}, true},
-      {{"/NOGUI x"}, true},
+      {{"  /NOGUI"}, false},  // quoted with its blanks: not the option
+      {{"/NOGUI x"}, false},
       {{}, false},
       {{"x", "/NOGUI"}, false},
       {{"NOGUI"}, false},
