@@ -16,7 +16,9 @@ bool MemoryByteSource::ReadAt(std::uint64_t offset, void* buffer, std::size_t le
 }
 
 RandomAccessFile::RandomAccessFile(const std::string& fileName) {
-  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  // Without blocking: a FIFO or a device named as a file must not hang the open; only a regular
+  // file is read.
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return;
   struct stat info{};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

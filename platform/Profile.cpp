@@ -1,9 +1,9 @@
 #include "platform/Profile.h"
 
 #include <algorithm>
-#include <fstream>
 #include <vector>
 
+#include "platform/FileReading.h"
 #include "platform/Paths.h"
 
 namespace platform {
@@ -35,17 +35,14 @@ std::string Unquote(std::string v) {
   return v;
 }
 
-// Reads at most ProfileFileLimit bytes; an unreadable name (a folder, no such file) gives false.
+// Reads at most ProfileFileLimit bytes of a regular file; anything else (a folder, a FIFO, no such
+// file) gives false.
 bool ReadWhole(const std::string& fileName, std::string& content) {
-  if (fileName.empty() || !FileExists(fileName)) return false;
-  std::ifstream in(NativePath(fileName), std::ios::binary | std::ios::ate);
-  if (!in) return false;
-  const std::streamoff size = in.tellg();
-  in.seekg(0);
-  content.resize(static_cast<size_t>(std::clamp<std::streamoff>(size, 0, ProfileFileLimit)));
-  in.read(content.data(), static_cast<std::streamsize>(content.size()));
-  content.resize(static_cast<size_t>(in.gcount()));
-  return true;
+  if (fileName.empty()) return false;
+  RandomAccessFile file(NativePath(fileName));
+  if (!file.IsOpen()) return false;
+  content.resize(static_cast<size_t>(std::min<std::uint64_t>(file.Size(), ProfileFileLimit)));
+  return file.ReadAt(0, content.data(), content.size());
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <sstream>
+#include <optional>
 
+#include "platform/FileReading.h"
 #include "platform/Paths.h"
 
 std::string TParagraph::Text() const {
@@ -76,12 +76,12 @@ void TRichEdit::SetSelStart(int position) {
 }
 
 void TRichEdit::LoadFromFile(const std::string& fileName) {
-  std::ifstream in;
-  if (!fileName.empty() && platform::FileExists(fileName)) in.open(platform::NativePath(fileName), std::ios::binary);
-  if (!in.is_open()) throw EFOpenError(Format("Cannot open file %s", fileName.c_str()));
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  const std::string data = buffer.str();
+  // Only a regular file is read, and only up to a size a notes panel can sensibly show.
+  constexpr std::uint64_t kLimit = std::uint64_t{64} << 20;
+  std::optional<std::string> content;
+  if (!fileName.empty()) content = platform::ReadWholeFile(platform::NativePath(fileName), kLimit);
+  if (!content) throw EFOpenError(Format("Cannot open file %s", fileName.c_str()));
+  const std::string& data = *content;
   TRichDocument doc;
   if (!ParseRichText(data, doc, FAlignment)) {
     // Plain text: one paragraph per line, in the current alignment and the default style.

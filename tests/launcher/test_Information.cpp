@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "LauncherFixture.h"
 
 namespace {
@@ -64,6 +66,34 @@ TEST_F(Information, NoInformationFileFailsWithTheFileError) {
   EXPECT_EQ(Boxes[0].Caption, "Quorvane +");
   EXPECT_EQ(Boxes[0].Flags, static_cast<unsigned>(MB_OK | MB_ICONSTOP));
   EXPECT_EQ(Window->mmoNotes->Text(), before);
+}
+
+TEST_F(Information, AnInformationFileThatIsAPipeFailsWithTheFileError) {
+  const std::string fifo = Disc.File("pipe.txt");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  TNewFadeLabel* line = Line("InformationFile=" + fifo + "\n");
+  Click(line);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, "Cannot open file " + fifo + ".") << "the failure report adds its full stop";
+}
+
+// A double click arrives as the toolkit delivers it: down, up, double click, up, through the
+// container the lines live in. A refusal reaches the failure report; the window goes on.
+TEST_F(Information, DoubleClickRunsTheFeatureAndItsFailureIsReported) {
+  Disc.Write("codec.ini", "[Main]\nDescription=Demo Codec\n");
+  TNewFadeLabel* line = Line("CodecNeededDefinitionFile=" + Disc.File("codec.ini") + "\n");
+  TWinControl* container = Window->oInsideContainer;
+  const intptr_t at = MakeMousePos(line->Left() + 5, line->Top() + 5);
+  Answers = {IDOK, IDNO};
+  for (unsigned msg : {unsigned{WM_LBUTTONDOWN}, unsigned{WM_LBUTTONUP}, unsigned{WM_LBUTTONDBLCLK}, unsigned{WM_LBUTTONUP}})
+    ProtectedCall([&] { container->Perform(msg, msg == WM_LBUTTONUP ? 0u : unsigned{MK_LBUTTON}, at); });
+  ASSERT_EQ(Boxes.size(), 3u);
+  EXPECT_EQ(Boxes[0].Text, "Cannot open file ") << "the first click shows the (missing) information";
+  EXPECT_EQ(Boxes[1].Text,
+            "Demo Codec is not installed\r\n\r\nYou MUST install it to view the feature.\r\n\r\nDo you wish to install now?");
+  EXPECT_EQ(Boxes[2].Text, "User aborted installation of Demo Codec.");
+  EXPECT_EQ(Boxes[2].Caption, "Quorvane +");
+  EXPECT_EQ(Boxes[2].Flags, static_cast<unsigned>(MB_OK | MB_ICONSTOP));
 }
 
 }  // namespace
