@@ -367,7 +367,9 @@ void TAbstractSuperDIB::Draw(int32_t X, int32_t Y, int32_t W, int32_t H, TAbstra
   }
   // The intermediate's sides are 16-bit; a size outside that range has no picture to make.
   if (iw < 0 || ih < 0 || iw > 65535 || ih > 65535) return;
-  if (!FAutoSize && (iw == 0 || ih == 0)) return;
+  // As for any surface, a side of 0 becomes 1.
+  iw = std::max<int64_t>(iw, 1);
+  ih = std::max<int64_t>(ih, 1);
   std::unique_ptr<TAbstractSuperDIB> inter = CreateIntermediate(static_cast<uint16_t>(iw), static_cast<uint16_t>(ih));
   RenderTransformed(inter.get());
   // This surface's routine, reading this surface: its opacity, mask and key apply, and the key

@@ -12,11 +12,12 @@ void LoadDIBFromFile(TAbstractSuperDIB& DIB, const std::string& FileName) {
   picture.LoadFromFile(FileName);
   DIB.SetSize(static_cast<uint16_t>(picture.Width()), static_cast<uint16_t>(picture.Height()));
   const auto* decoded = dynamic_cast<const TPixelGraphic*>(picture.Graphic());
+  const TDIBClipRect whole{0, 0, DIB.Width() - 1, DIB.Height() - 1};
   if (decoded && !decoded->HasAlpha() && decoded->Pixels() && DIB.Pixels() && decoded->Width() == DIB.Width() &&
-      decoded->Height() == DIB.Height()) {
+      decoded->Height() == DIB.Height() && DIB.ClipRect() == whole) {
     // An opaque picture drawn over the whole zeroed intermediate leaves exactly its own pixels
-    // there, and the intermediate's plain copy moves them unchanged: so copy them straight into
-    // the surface (rows turned bottom-up), with the copy's notification. Same pixels, same
+    // there, and the intermediate's plain copy into an unclipped surface moves them unchanged: so
+    // copy them straight into the surface (rows turned bottom-up), with the copy's notification. Same pixels, same
     // notifications, one pass over the picture instead of two.
     const TPixelView view = decoded->View();
     const size_t rowBytes = static_cast<size_t>(DIB.Width()) * 4;

@@ -19,7 +19,11 @@ TDIBImagesItem::~TDIBImagesItem() {
   auto* images = dynamic_cast<TDIBImages*>(Collection());
   FDIB.reset();
   LeaveCollection();
-  if (images) images->ItemChanged(index, 0);
+  // A destructor must not throw: a failure in a link's handler while the item goes is dropped.
+  try {
+    if (images) images->ItemChanged(index, 0);
+  } catch (...) {
+  }
 }
 
 void TDIBImagesItem::SetDIB(TAbstractSuperDIB* value) { FDIB->CopyFrom(value); }
@@ -76,7 +80,13 @@ TCustomDIBImageList::TCustomDIBImageList(TComponent* owner)
 
 TCustomDIBImageList::~TCustomDIBImageList() {
   Destroying();
-  while (FLinks.Count() > 0) FLinks[FLinks.Count() - 1]->SetDIBImageList(nullptr);
+  // Every link leaves, last registered first. A link registered by hand while it points at another
+  // list (or none) is only dropped here, so that the loop always ends.
+  while (FLinks.Count() > 0) {
+    TDIBImageLink* link = FLinks[FLinks.Count() - 1];
+    if (link->DIBImageList() == this) link->SetDIBImageList(nullptr);
+    FLinks.Remove(link);
+  }
   FDIBImages.reset();
   FWorkDIB.reset();
 }

@@ -125,11 +125,34 @@ TEST(DataBlock, ShortAndLyingBlocks) {
 
   // A block claiming 65535 x 65535 pixels with a few bytes is damaged; the surface is kept.
   TMemoryDIB kept(2, 2);
-  EXPECT_THROW(ReadDIBData(kept, std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4}), EReadError);
+  try {
+    ReadDIBData(kept, std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4});
+    ADD_FAILURE() << "a 65535 x 65535 claim on 4 bytes was taken";
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Message(), "Data block claims 65535x65535 pixels but holds 4 bytes");
+  }
   EXPECT_EQ(kept.Width(), 2);
   // Shorter than its size fields: a clean stream error.
   EXPECT_THROW(ReadDIBData(kept, std::vector<uint8_t>{1, 0, 1}), EReadError);
   EXPECT_THROW(ReadDIBData(kept, std::vector<uint8_t>{}), EReadError);
+}
+
+TEST(LoadFromFile, ThePicturePassesThroughTheSurfacesClipLikeAnyDraw) {
+  // The same picture loaded into a surface of its own size whose clip is one pixel: only that
+  // pixel changes, whichever way the picture is decoded.
+  for (const char* file : {"bmp24.bmp", "baseline.jpg", "icon.ico"}) {
+    TMemoryDIB probe;
+    LoadDIBFromFile(probe, kPictures + file);
+    TMemoryDIB dib(probe.Width(), probe.Height());
+    dib.Fill(clBlack);
+    dib.SetClipRect({0, 0, 0, 0});
+    LoadDIBFromFile(dib, kPictures + file);
+    const size_t n = static_cast<size_t>(dib.Width()) * dib.Height();
+    size_t changed = 0;
+    for (size_t i = 0; i < n; ++i)
+      if ((dib.Pixels()[i] & 0xFFFFFF) != 0) ++changed;
+    EXPECT_LE(changed, 1u) << file;
+  }
 }
 
 TEST(DataBlock, SignatureAloneDecidesCompression) {

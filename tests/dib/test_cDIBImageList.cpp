@@ -274,3 +274,20 @@ TEST(DIBImageList, StoredSizesMustBePaidForByTheStream) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ImageListLifetime, ALinkRegisteredByHandIsDroppedWhenTheListGoes) {
+  TDIBImageLink link(nullptr);
+  {
+    TDIBImageList other(nullptr);
+    link.SetDIBImageList(&other);
+    auto* list = new TDIBImageList(nullptr);
+    list->RegisterLink(&link);  // registered, but pointing at the other list
+    delete list;                // must end, and leave the link with its own list
+    EXPECT_EQ(link.DIBImageList(), &other);
+  }
+  EXPECT_EQ(link.DIBImageList(), nullptr);
+}
+
+}  // namespace
