@@ -291,18 +291,8 @@ void TGraphicControl::Dispatch(TMessage& message) {
   }
   auto* dc = reinterpret_cast<TDeviceContext*>(message.WParam);
   if (!dc) return;
-  FCanvas->Lock();
-  FCanvas->SetHandle(dc);
-  FCanvas->Font()->CopyFrom(Font());
-  try {
-    Paint();
-  } catch (...) {
-    FCanvas->SetHandle(nullptr);
-    FCanvas->Unlock();
-    throw;
-  }
-  FCanvas->SetHandle(nullptr);
-  FCanvas->Unlock();
+  TCanvasPaintScope scope(*FCanvas, dc, Font());
+  Paint();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -498,16 +488,10 @@ void TWinControl::PaintControls(TDeviceContext& dc) {
     TControl* c = FControls.Items(i);
     if (dynamic_cast<TWinControl*>(c) || !c->Visible()) continue;
     if (!dc.RectVisible(c->BoundsRect())) continue;
-    const int saved = dc.SaveDC();
+    TDCStateScope state(dc);
     dc.MoveOrigin(c->Left(), c->Top());
     dc.IntersectClipRect({0, 0, c->Width(), c->Height()});
-    try {
-      c->Perform(WM_PAINT, reinterpret_cast<uintptr_t>(&dc));
-    } catch (...) {
-      dc.RestoreDC(saved);
-      throw;
-    }
-    dc.RestoreDC(saved);
+    c->Perform(WM_PAINT, reinterpret_cast<uintptr_t>(&dc));
   }
 }
 
@@ -600,16 +584,6 @@ TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::PaintWindow(TDeviceContext& dc) {
   TWinControl::PaintWindow(dc);
-  FCanvas->Lock();
-  FCanvas->SetHandle(&dc);
-  FCanvas->Font()->CopyFrom(Font());
-  try {
-    Paint();
-  } catch (...) {
-    FCanvas->SetHandle(nullptr);
-    FCanvas->Unlock();
-    throw;
-  }
-  FCanvas->SetHandle(nullptr);
-  FCanvas->Unlock();
+  TCanvasPaintScope scope(*FCanvas, &dc, Font());
+  Paint();
 }

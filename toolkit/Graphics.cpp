@@ -1,6 +1,7 @@
 #include "toolkit/Graphics.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 // The classic desktop palette of system colours, as $00BBGGRR.
@@ -281,10 +282,9 @@ int DrawTextEx(TDeviceContext& dc, const std::string& text, TRect& rect, unsigne
     if (flags & DT_VCENTER) y = rect.Top + (rect.Height() - lineHeight) / 2;
     else if (flags & DT_BOTTOM) y = rect.Bottom - lineHeight;
   }
-  const bool clip = (flags & DT_NOCLIP) == 0;
-  int saved = 0;
-  if (clip) {
-    saved = dc.SaveDC();
+  std::optional<TDCStateScope> clip;
+  if ((flags & DT_NOCLIP) == 0) {
+    clip.emplace(dc);
     dc.IntersectClipRect(rect);
   }
   for (const TTextLine& l : lines) {
@@ -302,6 +302,5 @@ int DrawTextEx(TDeviceContext& dc, const std::string& text, TRect& rect, unsigne
     }
     y += lineHeight;
   }
-  if (clip) dc.RestoreDC(saved);
   return total;
 }

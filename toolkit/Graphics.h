@@ -246,6 +246,39 @@ private:
   int FLockCount = 0;
 };
 
+// Saves a device context's origin and clip and restores them on every way out.
+class TDCStateScope {
+public:
+  explicit TDCStateScope(TDeviceContext& dc) : FDC(dc), FLevel(dc.SaveDC()) {}
+  ~TDCStateScope() { FDC.RestoreDC(FLevel); }
+  TDCStateScope(const TDCStateScope&) = delete;
+  TDCStateScope& operator=(const TDCStateScope&) = delete;
+
+private:
+  TDeviceContext& FDC;
+  int FLevel;
+};
+
+// Binds a canvas to a device context for one painting, locked and with the control's font, and
+// unbinds it on every way out.
+class TCanvasPaintScope {
+public:
+  TCanvasPaintScope(TCanvas& canvas, TDeviceContext* dc, TFont* font) : FCanvas(canvas) {
+    FCanvas.Lock();
+    FCanvas.SetHandle(dc);
+    if (font) FCanvas.Font()->CopyFrom(font);
+  }
+  ~TCanvasPaintScope() {
+    FCanvas.SetHandle(nullptr);
+    FCanvas.Unlock();
+  }
+  TCanvasPaintScope(const TCanvasPaintScope&) = delete;
+  TCanvasPaintScope& operator=(const TCanvasPaintScope&) = delete;
+
+private:
+  TCanvas& FCanvas;
+};
+
 QV_EXCEPTION(EInvalidGraphicOperation, Exception)
 
 // Text layout flags of DrawTextEx.
