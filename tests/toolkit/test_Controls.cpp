@@ -216,3 +216,33 @@ TEST_F(MouseRouting, ACaptureWhoseReleaseWentElsewhereEndsAtTheNextPress) {
 }
 
 }  // namespace
+
+namespace {
+
+class TFailingForm : public TForm {
+public:
+  explicit TFailingForm(TComponent* owner) : TForm(owner) {
+    OnCreate = [](TObject*) { throw EConvertError("Creation went wrong"); };
+  }
+};
+
+TEST(Application, AFailureEscapingACreationHandlerIsReportedAndStartUpGoesOn) {
+  std::vector<TMessageBoxRequest> seen;
+  TMessageBoxHandler previous = SetMessageBoxHandler([&](const TMessageBoxRequest& r) {
+    seen.push_back(r);
+    return IDOK;
+  });
+  {
+    TApplication app(nullptr);
+    app.SetTitle("Title");
+    TFailingForm* form = app.CreateForm<TFailingForm>();
+    EXPECT_EQ(app.MainForm(), form) << "the form exists and is the main form";
+  }
+  SetMessageBoxHandler(previous);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].Text, "Creation went wrong.");
+  EXPECT_EQ(seen[0].Caption, "Title");
+  EXPECT_EQ(seen[0].Flags, static_cast<unsigned>(MB_OK | MB_ICONSTOP));
+}
+
+}  // namespace
