@@ -31,8 +31,6 @@ public:
   virtual void SetReadOnly(bool readOnly) = 0;
 };
 
-QV_EXCEPTION(EFOpenError, Exception)
-
 class TRichEdit : public TWinControl {
 public:
   QV_CLASS(TRichEdit)

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <sys/stat.h>
 
-#include "toolkit/ComCtrls.h"  // EFOpenError
 
 int64_t TStream::Size() {
   const int64_t pos = Seek(0, TSeekOrigin::soCurrent);

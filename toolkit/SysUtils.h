@@ -51,3 +51,5 @@ QV_EXCEPTION(EConvertError, Exception)
 QV_EXCEPTION(EInvalidOperation, Exception)
 QV_EXCEPTION(EComponentError, Exception)
 QV_EXCEPTION(EOutOfResources, Exception)
+// "Cannot open file %s": a file that cannot be opened for reading.
+QV_EXCEPTION(EFOpenError, Exception)
