@@ -19,11 +19,12 @@ if [[ -n "${DISPLAY:-}" ]]; then
   exec ./quorvane "$@"
 fi
 
-display=:$(( 90 + RANDOM % 100 ))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+displayfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill "$launcher" 2>/dev/null || true; kill "$xvfb" 2>/dev/null || true' EXIT
-export DISPLAY=$display
+trap 'kill "${launcher:-}" 2>/dev/null || true; kill "$xvfb" 2>/dev/null || true; rm -f "$displayfile"' EXIT
+for _ in $(seq 100); do [[ -s "$displayfile" ]] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$displayfile")"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 ./quorvane "$@" &
 launcher=$!

@@ -8,12 +8,13 @@ work=$(mktemp -d)
 failures=0
 passes=0
 
-display=:$(( 200 + RANDOM % 300 ))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and tells which, so parallel or leftover servers never clash.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
-cleanup() { kill "$xvfb" 2>/dev/null; rm -rf "$work"; }
+cleanup() { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
-export DISPLAY=$display
+for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$work/display")"
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 pass() { echo "PASS: $1"; passes=$((passes + 1)); }
