@@ -61,46 +61,61 @@ void ScalarAlphaCopy(const TPixel* s, TPixel* d, size_t n, const TBlendArgs&) {
 }
 
 #ifdef QV_DIB_X86
-// Four pixels at a time. Per 16-bit lane t = s * a + d * (255 - a) + c, exact since the true value
-// is at most 65281, and the result is t >> 8. Colour lanes use c = 256, which puts the "+1" in
-// place. The alpha lane uses a = 0 and c = 255: (255 * d + 255) >> 8 is d for every d, so the
-// destination alpha comes through unchanged without a separate masking step.
+// Four pixels at a time in 16-bit lanes. Each byte is widened with 0xFF above it instead of 0, so a
+// lane holds v + 0xFF00. With colour weights a and 255 - a the two products then sum to
+//   s * a + d * (255 - a) + 0xFF00 * 255  ==  s * a + d * (255 - a) + 256   (mod 65536),
+// which is the "+1" for free; the true sum is at most 65281, so t >> 8 is exact. The alpha lane
+// weighs the source 0 and the destination 256: (d + 0xFF00) * 256 == d << 8, the destination alpha
+// comes through unchanged. Two multiplies, an add and a shift per lane and no separate rounding or
+// masking step: the loop is bound by vector issue, so every operation saved shows.
 struct Sse2 {
+  static __m128i Ones() { return _mm_set1_epi32(-1); }
   static __m128i Lerp16(__m128i s16, __m128i d16, __m128i a16) {
-    const __m128i c = _mm_setr_epi16(256, 256, 256, 255, 256, 256, 256, 255);
-    const __m128i na16 = _mm_xor_si128(a16, _mm_set1_epi16(255));
-    const __m128i t = _mm_add_epi16(_mm_mullo_epi16(s16, a16), _mm_mullo_epi16(d16, na16));
-    return _mm_srli_epi16(_mm_add_epi16(t, c), 8);
+    const __m128i na16 = _mm_sub_epi16(_mm_setr_epi16(255, 255, 255, 256, 255, 255, 255, 256), a16);
+    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(s16, a16), _mm_mullo_epi16(d16, na16)), 8);
   }
-  // The source alpha of each pixel in its three colour lanes, 0 in its alpha lane.
+  // The source alpha of each pixel in its three colour lanes, 0 in its alpha lane (the widening
+  // byte above it is masked off).
   static __m128i ColourAlpha16(__m128i p16) {
-    const __m128i colourLanes = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
+    const __m128i colourLanes = _mm_setr_epi16(0xFF, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0);
     return _mm_and_si128(_mm_shufflehi_epi16(_mm_shufflelo_epi16(p16, 0xFF), 0xFF), colourLanes);
   }
   static __m128i ConstantWeight(uint32_t a) {
     const auto w = static_cast<short>(a);
     return _mm_setr_epi16(w, w, w, 0, w, w, w, 0);
   }
+  template <class Weight>
+  static __m128i Blend4(__m128i vs, __m128i vd, Weight weight) {
+    const __m128i ones = Ones();
+    const __m128i slo = _mm_unpacklo_epi8(vs, ones), shi = _mm_unpackhi_epi8(vs, ones);
+    const __m128i lo = Lerp16(slo, _mm_unpacklo_epi8(vd, ones), weight(slo));
+    const __m128i hi = Lerp16(shi, _mm_unpackhi_epi8(vd, ones), weight(shi));
+    return _mm_packus_epi16(lo, hi);
+  }
 };
+
+inline __m128i Load4(const TPixel* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store4(TPixel* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
 template <class Weight>
 inline void Sse2BlendLoop(const TPixel* s, TPixel* d, size_t n, Weight weight) {
-  const __m128i zero = _mm_setzero_si128();
   size_t i = 0;
+  // Two independent groups a step, written out: the compiler keeps an inner loop otherwise.
   for (; i + 8 <= n; i += 8) {
-    for (size_t k = 0; k < 8; k += 4) {
-      const __m128i vs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + k));
-      const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + k));
-      const __m128i slo = _mm_unpacklo_epi8(vs, zero), shi = _mm_unpackhi_epi8(vs, zero);
-      const __m128i lo = Sse2::Lerp16(slo, _mm_unpacklo_epi8(vd, zero), weight(slo));
-      const __m128i hi = Sse2::Lerp16(shi, _mm_unpackhi_epi8(vd, zero), weight(shi));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + k), _mm_packus_epi16(lo, hi));
-    }
+    const __m128i r0 = Sse2::Blend4(Load4(s + i), Load4(d + i), weight);
+    const __m128i r1 = Sse2::Blend4(Load4(s + i + 4), Load4(d + i + 4), weight);
+    Store4(d + i, r0);
+    Store4(d + i + 4, r1);
+  }
+  if (i + 4 <= n) {
+    Store4(d + i, Sse2::Blend4(Load4(s + i), Load4(d + i), weight));
+    i += 4;
   }
   for (; i < n; ++i) {
     // The tail goes through the same arithmetic one pixel at a time.
-    const __m128i vs = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(s[i])), zero);
-    const __m128i vd = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(d[i])), zero);
+    const __m128i ones = Sse2::Ones();
+    const __m128i vs = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(s[i])), ones);
+    const __m128i vd = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(d[i])), ones);
     const __m128i r = Sse2::Lerp16(vs, vd, weight(vs));
     d[i] = static_cast<TPixel>(_mm_cvtsi128_si32(_mm_packus_epi16(r, r)));
   }
@@ -125,34 +140,30 @@ void Sse2AlphaOpacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& ar
 void Sse2Key(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
   const __m128i mask = _mm_set1_epi32(static_cast<int>(kColourMask));
   const __m128i key = _mm_set1_epi32(static_cast<int>(args.Key & kColourMask));
+  const auto step = [&](size_t k) {
+    const __m128i c = _mm_and_si128(Load4(s + k), mask);
+    const __m128i keep = _mm_cmpeq_epi32(c, key);
+    Store4(d + k, _mm_or_si128(_mm_and_si128(keep, Load4(d + k)), _mm_andnot_si128(keep, c)));
+  };
   size_t i = 0;
   for (; i + 8 <= n; i += 8) {
-    for (size_t k = 0; k < 8; k += 4) {
-      const __m128i c = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + k)), mask);
-      const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + k));
-      const __m128i keep = _mm_cmpeq_epi32(c, key);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + k),
-                       _mm_or_si128(_mm_and_si128(keep, vd), _mm_andnot_si128(keep, c)));
-    }
+    step(i);
+    step(i + 4);
   }
   ScalarKey(s + i, d + i, n - i, args);
 }
 
 void Sse2KeyOpacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
-  const __m128i zero = _mm_setzero_si128();
   const __m128i mask = _mm_set1_epi32(static_cast<int>(kColourMask));
   const __m128i key = _mm_set1_epi32(static_cast<int>(args.Key & kColourMask));
   const __m128i a16 = Sse2::ConstantWeight(args.Opacity);
   size_t i = 0;
   for (; i + 4 <= n; i += 4) {
-    const __m128i vs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-    const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-    const __m128i lo = Sse2::Lerp16(_mm_unpacklo_epi8(vs, zero), _mm_unpacklo_epi8(vd, zero), a16);
-    const __m128i hi = Sse2::Lerp16(_mm_unpackhi_epi8(vs, zero), _mm_unpackhi_epi8(vd, zero), a16);
-    const __m128i blended = _mm_packus_epi16(lo, hi);
+    const __m128i vs = Load4(s + i);
+    const __m128i vd = Load4(d + i);
+    const __m128i blended = Sse2::Blend4(vs, vd, [a16](__m128i) { return a16; });
     const __m128i keep = _mm_cmpeq_epi32(_mm_and_si128(vs, mask), key);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
-                     _mm_or_si128(_mm_and_si128(keep, vd), _mm_andnot_si128(keep, blended)));
+    Store4(d + i, _mm_or_si128(_mm_and_si128(keep, vd), _mm_andnot_si128(keep, blended)));
   }
   ScalarKeyOpacity(s + i, d + i, n - i, args);
 }
@@ -160,12 +171,8 @@ void Sse2KeyOpacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args
 void Sse2AlphaCopy(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
   const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
   size_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    const __m128i vs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-    const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
-                     _mm_or_si128(_mm_and_si128(alpha, vs), _mm_andnot_si128(alpha, vd)));
-  }
+  for (; i + 4 <= n; i += 4)
+    Store4(d + i, _mm_or_si128(_mm_and_si128(alpha, Load4(s + i)), _mm_andnot_si128(alpha, Load4(d + i))));
   ScalarAlphaCopy(s + i, d + i, n - i, args);
 }
 #endif

@@ -10,20 +10,20 @@
 namespace dib {
 namespace {
 
-// Per 16-bit lane t = s * a + d * (255 - a) + c (at most 65281, so exact) and the result is
-// t >> 8: c = 256 in the colour lanes gives the "+1"; a = 0 and c = 255 in the alpha lane give the
-// destination alpha back unchanged, (255 * d + 255) >> 8 = d, with no masking step.
+// The SSE2 arithmetic on twice the lanes: bytes widened with 0xFF above them, so the two products
+// carry the "+1" ((v + 0xFF00) * a + (w + 0xFF00) * (255 - a) == v * a + w * (255 - a) + 256 mod
+// 65536), and the alpha lane weighs the destination 256, which gives its alpha back unchanged.
 inline __m256i Lerp16(__m256i s16, __m256i d16, __m256i a16) {
-  const __m256i c = _mm256_setr_epi16(256, 256, 256, 255, 256, 256, 256, 255, 256, 256, 256, 255, 256, 256, 256, 255);
-  const __m256i na16 = _mm256_xor_si256(a16, _mm256_set1_epi16(255));
-  const __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(s16, a16), _mm256_mullo_epi16(d16, na16));
-  return _mm256_srli_epi16(_mm256_add_epi16(t, c), 8);
+  const __m256i na16 = _mm256_sub_epi16(
+      _mm256_setr_epi16(255, 255, 255, 256, 255, 255, 255, 256, 255, 255, 255, 256, 255, 255, 255, 256), a16);
+  return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s16, a16), _mm256_mullo_epi16(d16, na16)), 8);
 }
 
-// The source alpha of each pixel in its three colour lanes, 0 in its alpha lane (0x80 zeroes).
+// The source alpha of each pixel in its three colour lanes, 0 in its alpha lane (0x80 zeroes, and
+// also drops the widening byte).
 inline __m256i ColourAlpha16(__m256i p16) {
-  const __m256i ctrl = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, -128, -128, 14, 15, 14, 15, 14, 15, -128, -128,
-                                        6, 7, 6, 7, 6, 7, -128, -128, 14, 15, 14, 15, 14, 15, -128, -128);
+  const __m256i ctrl = _mm256_setr_epi8(6, -128, 6, -128, 6, -128, -128, -128, 14, -128, 14, -128, 14, -128, -128, -128,
+                                        6, -128, 6, -128, 6, -128, -128, -128, 14, -128, 14, -128, 14, -128, -128, -128);
   return _mm256_shuffle_epi8(p16, ctrl);
 }
 
@@ -40,10 +40,10 @@ inline __m256i AlphaBytes() { return _mm256_set1_epi32(static_cast<int>(0xFF0000
 
 template <class Weight>
 inline __m256i Blend8(__m256i vs, __m256i vd, Weight weight) {
-  const __m256i zero = _mm256_setzero_si256();
-  const __m256i slo = _mm256_unpacklo_epi8(vs, zero), shi = _mm256_unpackhi_epi8(vs, zero);
-  const __m256i lo = Lerp16(slo, _mm256_unpacklo_epi8(vd, zero), weight(slo));
-  const __m256i hi = Lerp16(shi, _mm256_unpackhi_epi8(vd, zero), weight(shi));
+  const __m256i ones = _mm256_set1_epi32(-1);
+  const __m256i slo = _mm256_unpacklo_epi8(vs, ones), shi = _mm256_unpackhi_epi8(vs, ones);
+  const __m256i lo = Lerp16(slo, _mm256_unpacklo_epi8(vd, ones), weight(slo));
+  const __m256i hi = Lerp16(shi, _mm256_unpackhi_epi8(vd, ones), weight(shi));
   return _mm256_packus_epi16(lo, hi);
 }
 
