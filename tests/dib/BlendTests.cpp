@@ -70,24 +70,29 @@ TEST(BlendKernels, MatchTheChannelFormulaAtEveryLevelAndLength) {
   }
 }
 
-// Exhaustive over one channel: every source, destination and weight gives the formula's result.
-TEST(BlendKernels, OpacityIsExactForEveryChannelValueAndWeight) {
+// Exhaustive over one channel: every source, destination and weight gives the formula's result,
+// whether the weight is the opacity or the source's own alpha, and every destination alpha comes
+// through untouched (the vector forms keep it by arithmetic, not by masking).
+TEST(BlendKernels, WeightedBlendsAreExactForEveryChannelValueAndWeight) {
   for (TSimdLevel level : Levels()) {
-    const dib::TRowKernel kernel = dib::BlendKernels(level).Row[static_cast<int>(TBlendKind::Opacity)];
-    std::vector<uint32_t> src(256), dst(256);
-    for (uint32_t a = 0; a < 256; a += 1) {
-      for (uint32_t s = 0; s < 256; ++s) {
-        for (uint32_t d = 0; d < 256; ++d) {
-          src[d] = s | (s << 8) | (s << 16) | 0x7F000000u;
-          dst[d] = d | (d << 8) | (d << 16) | 0x12000000u;
-        }
-        kernel(src.data(), dst.data(), 256, dib::TBlendArgs{a, 0});
-        for (uint32_t d = 0; d < 256; ++d) {
-          const uint32_t c = RefChannel(s, d, a);
-          const uint32_t want = c | (c << 8) | (c << 16) | 0x12000000u;
-          if (dst[d] != want)
-            FAIL() << dib::SimdLevelName(level) << " s " << s << " d " << d << " a " << a << ": " << Hex(dst[d])
-                   << " != " << Hex(want);
+    for (TBlendKind kind : {TBlendKind::Opacity, TBlendKind::Alpha}) {
+      const dib::TRowKernel kernel = dib::BlendKernels(level).Row[static_cast<int>(kind)];
+      std::vector<uint32_t> src(256), dst(256);
+      for (uint32_t a = 0; a < 256; ++a) {
+        for (uint32_t s = 0; s < 256; ++s) {
+          const uint32_t srcAlpha = kind == TBlendKind::Alpha ? a : 255 - s;
+          for (uint32_t d = 0; d < 256; ++d) {
+            src[d] = s | (s << 8) | (s << 16) | (srcAlpha << 24);
+            dst[d] = d | (d << 8) | (d << 16) | (((d + s) & 0xFF) << 24);
+          }
+          kernel(src.data(), dst.data(), 256, dib::TBlendArgs{a, 0});
+          for (uint32_t d = 0; d < 256; ++d) {
+            const uint32_t c = RefChannel(s, d, a);
+            const uint32_t want = c | (c << 8) | (c << 16) | (((d + s) & 0xFF) << 24);
+            if (dst[d] != want)
+              FAIL() << dib::SimdLevelName(level) << " kind " << static_cast<int>(kind) << " s " << s << " d " << d
+                     << " a " << a << ": " << Hex(dst[d]) << " != " << Hex(want);
+          }
         }
       }
     }
