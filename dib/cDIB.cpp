@@ -24,6 +24,23 @@ namespace {
 inline int32_t Add32(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
 inline int32_t Sub32(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
 
+// One axis of a direct draw after the clip: a negative destination start moves the source start
+// by the whole source offset (not by |pos|; callers that draw at a negative position pass a source
+// offset of 0, where both are the same) and shortens the run by it; the run then ends at the
+// source's extent. Returns the run's length, below 1 when nothing is left; pos and src come back
+// as the run's starts.
+int32_t ClipRun(int32_t& pos, int32_t& src, int32_t len, int32_t extent) {
+  if (pos < 0) {
+    src = Sub32(src, pos);
+    len = Sub32(len, src);
+    if (len < 1) return 0;
+    pos = 0;
+  }
+  int32_t end = Add32(src, len);
+  if (end > extent) end = extent;
+  return Sub32(end, src);
+}
+
 // Round to nearest with halves to even (the default rounding mode), saturated to 32 bits.
 int32_t RoundToInt32(double v) {
   if (std::isnan(v)) return 0;
@@ -416,30 +433,12 @@ void TAbstractSuperDIB::DrawDirect(int32_t X, int32_t Y, int32_t W, int32_t H, T
   // 5. The destination's extent.
   if (Add32(X, W) > destWidth) W = destWidth - X;
   if (Add32(Y, H) > destHeight) H = destHeight - Y;
-  // 6. Columns. The subtraction of the whole sx (not |X|) is intended: callers that draw at a
-  // negative X pass SrcX = 0, where both are the same.
+  // 6. Columns, 7. rows.
   int32_t sx = SrcX;
-  if (X < 0) {
-    sx = Sub32(SrcX, X);
-    W = Sub32(W, sx);
-    if (W < 1) return;
-    X = 0;
-  }
-  int32_t ex = Add32(sx, W);
-  if (ex > width) ex = width;
-  const int32_t cw = Sub32(ex, sx);
+  const int32_t cw = ClipRun(X, sx, W, width);
   if (cw < 1) return;
-  // 7. Rows, the same way.
   int32_t sy = SrcY;
-  if (Y < 0) {
-    sy = Sub32(SrcY, Y);
-    H = Sub32(H, sy);
-    if (H < 1) return;
-    Y = 0;
-  }
-  int32_t ey = Add32(sy, H);
-  if (ey > height) ey = height;
-  const int32_t ch = Sub32(ey, sy);
+  const int32_t ch = ClipRun(Y, sy, H, height);
   if (ch < 1) return;
 
   // The steps above keep the region inside both pictures; this makes sure of it whatever the

@@ -27,6 +27,9 @@ inline __m256i ColourAlpha16(__m256i p16) {
   return _mm256_shuffle_epi8(p16, ctrl);
 }
 
+// The rows' last few pixels go through the SSE2 form of the same kernel.
+inline TRowKernel Sse2Tail(TBlendKind kind) { return detail::Sse2Kernels().Row[static_cast<int>(kind)]; }
+
 inline __m256i ConstantWeight(uint32_t a) {
   const auto w = static_cast<short>(a);
   return _mm256_setr_epi16(w, w, w, 0, w, w, w, 0, w, w, w, 0, w, w, w, 0);
@@ -70,11 +73,11 @@ inline void BlendLoop(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& ar
 
 void Avx2Opacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
   const __m256i a16 = ConstantWeight(args.Opacity);
-  BlendLoop(s, d, n, args, [a16](__m256i) { return a16; }, detail::Sse2Kernels().Row[1]);
+  BlendLoop(s, d, n, args, [a16](__m256i) { return a16; }, Sse2Tail(TBlendKind::Opacity));
 }
 
 void Avx2Alpha(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
-  BlendLoop(s, d, n, args, [](__m256i s16) { return ColourAlpha16(s16); }, detail::Sse2Kernels().Row[2]);
+  BlendLoop(s, d, n, args, [](__m256i s16) { return ColourAlpha16(s16); }, Sse2Tail(TBlendKind::Alpha));
 }
 
 void Avx2AlphaOpacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
@@ -82,7 +85,7 @@ void Avx2AlphaOpacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& ar
   BlendLoop(
       s, d, n, args,
       [o16](__m256i s16) { return _mm256_srli_epi16(_mm256_mullo_epi16(ColourAlpha16(s16), o16), 8); },
-      detail::Sse2Kernels().Row[3]);
+      Sse2Tail(TBlendKind::AlphaOpacity));
 }
 
 void Avx2Key(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
@@ -95,7 +98,7 @@ void Avx2Key(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
                         _mm256_blendv_epi8(c, vd, _mm256_cmpeq_epi32(c, key)));
   }
-  detail::Sse2Kernels().Row[4](s + i, d + i, n - i, args);
+  Sse2Tail(TBlendKind::Key)(s + i, d + i, n - i, args);
 }
 
 void Avx2KeyOpacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
@@ -110,7 +113,7 @@ void Avx2KeyOpacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args
     const __m256i keep = _mm256_cmpeq_epi32(_mm256_and_si256(vs, mask), key);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), _mm256_blendv_epi8(blended, vd, keep));
   }
-  detail::Sse2Kernels().Row[5](s + i, d + i, n - i, args);
+  Sse2Tail(TBlendKind::KeyOpacity)(s + i, d + i, n - i, args);
 }
 
 void Avx2AlphaCopy(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
@@ -120,7 +123,7 @@ void Avx2AlphaCopy(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args)
     const __m256i vd = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), _mm256_blendv_epi8(vd, vs, AlphaBytes()));
   }
-  detail::Sse2Kernels().Row[6](s + i, d + i, n - i, args);
+  Sse2Tail(TBlendKind::AlphaCopy)(s + i, d + i, n - i, args);
 }
 
 }  // namespace
