@@ -121,9 +121,62 @@ inline void Sse2BlendLoop(const TPixel* s, TPixel* d, size_t n, Weight weight) {
   }
 }
 
+// A constant weight needs no widening at all. Each row is read twice, as loaded and one byte
+// later, and both are multiplied in 16-bit lanes as they stand. With P_c = s_c*a + d_c*(255 - a)
+// for a channel c, a lane holding x + 256y gives P_x + 256*P_y (mod 65536): its low byte is lo(P_x)
+// and its high byte hi(P_x) + lo(P_y), spoiled by the low byte of the next channel's product. That
+// byte is exactly the low byte of the other view's lane that starts at the next channel, so a byte
+// subtraction removes it. Per pixel, with A's byte in the loaded view forced to 0xFF (so the R lane
+// carries no alpha and gains 256, the "+1") and the alpha lane of the later view weighed 0 and 256:
+//   loaded view T0   [lo P_B, hi P_B + lo P_G, lo P_R, hi P_R + 1]
+//   later view  T1   [lo P_G, hi P_G + lo P_R, 0,      d_A       ]
+//   X = T0 >> 8 within the pixel          [hi P_B + lo P_G, lo P_R, hi P_R + 1, 0]
+//   T1 - X byte by byte                   [-hi P_B, hi P_G, -(hi P_R + 1), d_A]
+// and flipping bytes 0 and 2 (~v == -v - 1) then adding (2, 1, 1, 0) leaves
+//   [hi P_B + 1, hi P_G + 1, hi P_R + 1, d_A],
+// the blend with its "+1" and the destination alpha, exactly. Twelve vector operations and no
+// shuffles per four pixels against thirteen for the widening form; the later view reads one byte
+// past the four pixels, so a row's last four go through the widening form.
+class TSse2ConstantBlend {
+ public:
+  explicit TSse2ConstantBlend(uint32_t a) {
+    const auto w = static_cast<short>(a), nw = static_cast<short>(255 - a);
+    FAlphaToFF = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    FW0 = _mm_set1_epi16(w);
+    FV0 = _mm_set1_epi16(nw);
+    FW1 = _mm_setr_epi16(w, 0, w, 0, w, 0, w, 0);
+    FV1 = _mm_setr_epi16(nw, 256, nw, 256, nw, 256, nw, 256);
+    FFlip = _mm_set1_epi32(0x00FF00FF);
+    FBias = _mm_set1_epi32(0x00010102);
+  }
+  // Blends the four pixels at s and d; the byte after them must be readable.
+  __m128i operator()(const TPixel* s, const TPixel* d) const {
+    const __m128i s0 = _mm_or_si128(Load4(s), FAlphaToFF), d0 = _mm_or_si128(Load4(d), FAlphaToFF);
+    const __m128i s1 = LoadAfter(s), d1 = LoadAfter(d);
+    const __m128i t0 = _mm_add_epi16(_mm_mullo_epi16(s0, FW0), _mm_mullo_epi16(d0, FV0));
+    const __m128i t1 = _mm_add_epi16(_mm_mullo_epi16(s1, FW1), _mm_mullo_epi16(d1, FV1));
+    return _mm_add_epi8(_mm_xor_si128(_mm_sub_epi8(t1, _mm_srli_epi32(t0, 8)), FFlip), FBias);
+  }
+
+ private:
+  static __m128i LoadAfter(const TPixel* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(reinterpret_cast<const uint8_t*>(p) + 1));
+  }
+  __m128i FAlphaToFF, FW0, FV0, FW1, FV1, FFlip, FBias;
+};
+
 void Sse2Opacity(const TPixel* s, TPixel* d, size_t n, const TBlendArgs& args) {
+  const TSse2ConstantBlend blend(args.Opacity);
+  size_t i = 0;
+  // Pixel i + 8 exists, so the byte after each group is inside the row.
+  for (; i + 8 < n; i += 8) {
+    const __m128i r0 = blend(s + i, d + i);
+    const __m128i r1 = blend(s + i + 4, d + i + 4);
+    Store4(d + i, r0);
+    Store4(d + i + 4, r1);
+  }
   const __m128i a16 = Sse2::ConstantWeight(args.Opacity);
-  Sse2BlendLoop(s, d, n, [a16](__m128i) { return a16; });
+  Sse2BlendLoop(s + i, d + i, n - i, [a16](__m128i) { return a16; });
 }
 
 void Sse2Alpha(const TPixel* s, TPixel* d, size_t n, const TBlendArgs&) {

@@ -2,6 +2,7 @@
 // and the blend rules as a surface applies them.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 
 #include "DIBTestUtil.h"
@@ -65,6 +66,29 @@ TEST(BlendKernels, MatchTheChannelFormulaAtEveryLevelAndLength) {
         }
         for (size_t i = offset + n; i < dst.size(); ++i) ASSERT_EQ(dst[i], before[i]) << "write past the row";
         for (size_t i = 0; i < offset; ++i) ASSERT_EQ(dst[i], before[i]) << "write before the row";
+      }
+    }
+  }
+}
+
+// Rows that end where their memory ends: a kernel that reads even one byte past its last pixel
+// (the constant-weight form reads a byte beyond each group of four) is caught by AddressSanitizer,
+// which the sanitizer run of these tests uses; without it the pixels are still checked.
+TEST(BlendKernels, ReadNothingPastTheLastPixel) {
+  std::mt19937 rng(777);
+  for (TSimdLevel level : Levels()) {
+    const dib::TBlendKernels& k = dib::BlendKernels(level);
+    for (int kind = 0; kind < dib::kBlendKindCount; ++kind) {
+      for (size_t n = 1; n < 41; ++n) {
+        const auto src = std::make_unique<uint32_t[]>(n);
+        const auto dst = std::make_unique<uint32_t[]>(n);
+        std::vector<uint32_t> before(n);
+        for (size_t i = 0; i < n; ++i) src[i] = rng(), dst[i] = before[i] = rng();
+        const dib::TBlendArgs args{static_cast<uint32_t>(rng() % 256), src[n / 2]};
+        k.Row[kind](src.get(), dst.get(), n, args);
+        for (size_t i = 0; i < n; ++i)
+          ASSERT_EQ(Hex(dst[i]), Hex(Expected(static_cast<TBlendKind>(kind), src[i], before[i], args.Opacity, args.Key)))
+              << "level " << dib::SimdLevelName(level) << " kind " << kind << " n " << n << " at " << i;
       }
     }
   }
