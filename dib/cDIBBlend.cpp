@@ -136,7 +136,7 @@ inline void Sse2BlendLoop(const TPixel* s, TPixel* d, size_t n, Weight weight) {
 //   [hi P_B + 1, hi P_G + 1, hi P_R + 1, d_A],
 // the blend with its "+1" and the destination alpha, exactly. Twelve vector operations and no
 // shuffles per four pixels against thirteen for the widening form; the later view reads one byte
-// past the four pixels, so a row's last four go through the widening form.
+// past the four pixels, so the last one to eight pixels of a row go through the widening form.
 class TSse2ConstantBlend {
  public:
   explicit TSse2ConstantBlend(uint32_t a) {
