@@ -1,45 +1,15 @@
 #pragma once
 
-// A folder of its own for one test, removed with everything in it at the end.
-
-#include <sys/stat.h>
+// Reading a test file back and setting an environment variable for one test; the test folder
+// itself is the shared TempDir.
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
-#include <string_view>
+
+#include "support/TempDir.h"
 
 namespace platform_test {
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qv-platform-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& Path() const { return path_; }
-  std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
-
-  std::string Write(std::string_view name, std::string_view content, bool executable = false) const {
-    std::string file = *this / name;
-    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-    std::ofstream(file, std::ios::binary).write(content.data(),
-                                                static_cast<std::streamsize>(content.size()));
-    if (executable) ::chmod(file.c_str(), 0755);
-    return file;
-  }
-
- private:
-  std::string path_;
-};
 
 inline std::string ReadFile(const std::string& file) {
   std::ifstream in(file, std::ios::binary);

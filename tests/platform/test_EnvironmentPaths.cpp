@@ -12,7 +12,6 @@
 
 using namespace platform;
 using platform_test::ScopedEnv;
-using platform_test::TempDir;
 
 namespace {
 
@@ -61,12 +60,12 @@ TEST(ExpandEnvironmentStrings, ReportsTheSizeNeededWhenTheRoomIsShort) {
 class PathsInPrefix : public ::testing::Test {
  protected:
   void SetUp() override {
-    drive = dir / "drive_c";
+    drive = dir.File("drive_c");
     std::filesystem::create_directories(drive + "/Windows");
     dir.Write("drive_c/Windows/x.dll", "x");
-    std::filesystem::create_directories(dir / "prefix/dosdevices");
-    std::filesystem::create_directory_symlink(drive, dir / "prefix/dosdevices/c:");
-    SetWinePrefixOverride(dir / "prefix");
+    std::filesystem::create_directories(dir.File("prefix/dosdevices"));
+    std::filesystem::create_directory_symlink(drive, dir.File("prefix/dosdevices/c:"));
+    SetWinePrefixOverride(dir.File("prefix"));
   }
   void TearDown() override { SetWinePrefixOverride(std::nullopt); }
 
@@ -75,7 +74,7 @@ class PathsInPrefix : public ::testing::Test {
 };
 
 TEST_F(PathsInPrefix, NativePathMapsSeparatorsAndDrives) {
-  const std::string c = dir / "prefix/dosdevices/c:";
+  const std::string c = dir.File("prefix/dosdevices/c:");
   struct Row {
     std::string in, out;
   };
@@ -125,7 +124,7 @@ TEST_F(PathsInPrefix, ShortPathIsThePathItselfWhenItExists) {
 
 TEST(ExecutablePath, IsAbsoluteAndKeepsSymbolicLinks) {
   TempDir dir;
-  std::string link = dir / "quorvane";
+  std::string link = dir.File("quorvane");
   std::filesystem::create_symlink("/proc/self/exe", link);
   std::string real = std::filesystem::read_symlink("/proc/self/exe").string();
 

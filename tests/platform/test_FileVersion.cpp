@@ -11,7 +11,6 @@
 #include "platform/FileVersion.h"
 
 using namespace platform;
-using platform_test::TempDir;
 
 // The launcher's own record: a real ELF section of this very test program, read back through
 // /proc/self/exe like the launcher reads its caption version.
@@ -179,7 +178,7 @@ TEST(FileVersion, DamagedElfFilesHaveNoVersion) {
 
 TEST(FileVersion, MissingFilesAndDirectoriesHaveNoVersion) {
   TempDir dir;
-  for (const std::string& name : {dir / "missing.exe", dir.Path(), std::string()})
+  for (const std::string& name : {dir.File("missing.exe"), dir.Path(), std::string()})
     EXPECT_EQ(GetFileVersionInfoSizeA(name.c_str(), nullptr), 0u) << name;
   EXPECT_EQ(GetFileVersionInfoSizeA(nullptr, nullptr), 0u);
 }

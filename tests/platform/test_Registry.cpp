@@ -10,7 +10,6 @@
 
 using namespace platform;
 using namespace std::string_literals;
-using platform_test::TempDir;
 
 namespace {
 
@@ -270,7 +269,7 @@ TEST_F(RegistryPrefix, AChangedFileIsReadAgain) {
 
 TEST(RegistryMissingPrefix, EveryKeyIsMissing) {
   TempDir dir;
-  for (const std::string& prefix : {dir / "does-not-exist", std::string()}) {
+  for (const std::string& prefix : {dir.File("does-not-exist"), std::string()}) {
     SetWinePrefixOverride(prefix);
     HKEY key = nullptr;
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG})

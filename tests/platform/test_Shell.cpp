@@ -14,7 +14,6 @@
 using namespace platform;
 using platform_test::ReadFile;
 using platform_test::ScopedEnv;
-using platform_test::TempDir;
 
 namespace {
 
@@ -33,7 +32,7 @@ std::string Expected(const std::string& cwd, const std::vector<std::string>& arg
 class ShellLaunch : public ::testing::Test {
  protected:
   void SetUp() override {
-    record = dir / "record.txt";
+    record = dir.File("record.txt");
     recorder = dir.Write("bin/player", kRecorder, true);
   }
 
@@ -69,7 +68,7 @@ class ShellLaunch : public ::testing::Test {
 };
 
 TEST_F(ShellLaunch, ArgumentsArriveAsTheWindowsRulesSplitThemAndNoShellReadsThem) {
-  const std::string mark = dir / "pwned";
+  const std::string mark = dir.File("pwned");
   struct Row {
     std::string params;
     std::vector<std::string> args;
@@ -95,26 +94,26 @@ TEST_F(ShellLaunch, RunsInTheGivenDirectoryOrInheritsTheCurrentOne) {
   EXPECT_EQ(ReadFile(record), Expected(dir.Path(), {"a"}));
   ASSERT_TRUE(Run(recorder, "b", nullptr, nullptr));
   EXPECT_EQ(ReadFile(record), Expected(Cwd(), {"b"}));
-  EXPECT_FALSE(Run(recorder, "c", "open", (dir / "missing").c_str()));
+  EXPECT_FALSE(Run(recorder, "c", "open", (dir.File("missing")).c_str()));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
 TEST_F(ShellLaunch, ABareNameIsSearchedInTheWorkingDirectoryThenOnPath) {
   {
-    ScopedEnv path("PATH", (dir / "bin").c_str());
+    ScopedEnv path("PATH", (dir.File("bin")).c_str());
     ASSERT_TRUE(Run("player", "on-path"));
     EXPECT_EQ(ReadFile(record), Expected(Cwd(), {"on-path"}));
   }
   ScopedEnv path("PATH", "/nonexistent");
   dir.Write("work/local-player", kRecorder, true);
-  ASSERT_TRUE(Run("local-player", "local", "Open", (dir / "work").c_str()));
-  EXPECT_EQ(ReadFile(record), Expected(dir / "work", {"local"}));
+  ASSERT_TRUE(Run("local-player", "local", "Open", (dir.File("work")).c_str()));
+  EXPECT_EQ(ReadFile(record), Expected(dir.File("work"), {"local"}));
   EXPECT_FALSE(Run("player", ""));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(ShellLaunch, RefusesWhatNothingCanStart) {
-  ScopedEnv path("PATH", (dir / "empty-bin").c_str());
+  ScopedEnv path("PATH", (dir.File("empty-bin")).c_str());
   dir.Write("setup.exe", "MZ");
   dir.Write("codec.INF", "[Version]");
   dir.Write("notes.txt", "text");
@@ -125,14 +124,14 @@ TEST_F(ShellLaunch, RefusesWhatNothingCanStart) {
     LONG error;
   };
   const Row rows[] = {
-      {dir / "missing.exe", "Open", ERROR_FILE_NOT_FOUND},
+      {dir.File("missing.exe"), "Open", ERROR_FILE_NOT_FOUND},
       {"", "Open", ERROR_FILE_NOT_FOUND},
       {dir.Path(), "Open", ERROR_FILE_NOT_FOUND},  // a directory is not a file
-      {dir / "setup.exe", "Open", ERROR_NO_ASSOCIATION},   // no wine
-      {dir / "codec.INF", "Install", ERROR_NO_ASSOCIATION},
-      {dir / "notes.txt", "Install", ERROR_NO_ASSOCIATION},
-      {dir / "notes.txt", "Open", ERROR_NO_ASSOCIATION},   // no xdg-open
-      {dir / "not-executable.sh", "Open", ERROR_NO_ASSOCIATION},
+      {dir.File("setup.exe"), "Open", ERROR_NO_ASSOCIATION},   // no wine
+      {dir.File("codec.INF"), "Install", ERROR_NO_ASSOCIATION},
+      {dir.File("notes.txt"), "Install", ERROR_NO_ASSOCIATION},
+      {dir.File("notes.txt"), "Open", ERROR_NO_ASSOCIATION},   // no xdg-open
+      {dir.File("not-executable.sh"), "Open", ERROR_NO_ASSOCIATION},
       {recorder, "Print", ERROR_NO_ASSOCIATION},
   };
   for (const Row& row : rows) {
@@ -147,7 +146,7 @@ TEST_F(ShellLaunch, WindowsProgramsInstallersAndDocumentsGoToTheirHelpers) {
   // Stand-ins for wine and xdg-open that record how they were called.
   dir.Write("helpers/wine", kRecorder, true);
   dir.Write("helpers/xdg-open", kRecorder, true);
-  ScopedEnv path("PATH", (dir / "helpers").c_str());
+  ScopedEnv path("PATH", (dir.File("helpers")).c_str());
   const std::string exe = dir.Write("media/Setup Player.EXE", "MZ");
   const std::string inf = dir.Write("media/codec.inf", "[Version]");
   const std::string msi = dir.Write("media/pack.msi", "x");

@@ -1,5 +1,7 @@
 #pragma once
 // A temporary folder for one test, removed with everything in it when the test ends.
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,11 +23,12 @@ public:
 
   const std::string& Path() const { return FPath; }
   std::string File(const std::string& name) const { return FPath + "/" + name; }
-  // Writes a file (folders on the way are made) and answers its full path.
-  std::string Write(const std::string& name, const std::string& content) const {
+  // Writes a file (folders on the way are made), executable when asked, and answers its full path.
+  std::string Write(const std::string& name, const std::string& content, bool executable = false) const {
     const std::string path = File(name);
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << content;
+    if (executable) ::chmod(path.c_str(), 0755);
     return path;
   }
 
