@@ -10,13 +10,13 @@
 // blend figure by the memcpy and by pixman's OVER with a solid mask of the same size.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dib/cDIB.h"
@@ -183,6 +183,19 @@ void BenchPaletteTable(benchmark::State& state, bool grey, dib::TSimdLevel level
   }
 }
 
+// The pixel benchmarks in the order they were registered: the summary follows it, whatever order
+// the interleaved repetitions ran in.
+std::vector<std::string>& RegisteredOrder() {
+  static std::vector<std::string> order;
+  return order;
+}
+
+template <class... Args>
+benchmark::internal::Benchmark* RegisterPixels(const std::string& name, Args&&... args) {
+  RegisteredOrder().push_back(name);
+  return benchmark::RegisterBenchmark(name.c_str(), std::forward<Args>(args)...)->UseRealTime();
+}
+
 void RegisterAll() {
   using dib::TSimdLevel;
   std::vector<TSimdLevel> levels{TSimdLevel::Scalar};
@@ -190,19 +203,16 @@ void RegisterAll() {
   if (dib::BestSimdLevel() >= TSimdLevel::AVX2) levels.push_back(TSimdLevel::AVX2);
   for (TSize2 s : kSizes) {
     const std::string size = SizeName(s);
-    benchmark::RegisterBenchmark(("memcpy/" + size).c_str(), BenchMemcpy, s)->UseRealTime();
+    RegisterPixels("memcpy/" + size, BenchMemcpy, s);
 #ifdef QV_HAVE_PIXMAN
-    benchmark::RegisterBenchmark(("pixman/over_solid_mask/" + size).c_str(), BenchPixmanOver, s)->UseRealTime();
-    benchmark::RegisterBenchmark(("pixman/nearest_transform/" + size).c_str(), BenchPixmanNearest, s)
-        ->UseRealTime();
+    RegisterPixels("pixman/over_solid_mask/" + size, BenchPixmanOver, s);
+    RegisterPixels("pixman/nearest_transform/" + size, BenchPixmanNearest, s);
 #endif
-    benchmark::RegisterBenchmark(("rotate_scale/" + size).c_str(), BenchRenderTransformed, s)->UseRealTime();
+    RegisterPixels("rotate_scale/" + size, BenchRenderTransformed, s);
     for (const TBlendSetup& b : kBlends)
       for (TSimdLevel level : levels)
-        benchmark::RegisterBenchmark(
-            ("blend/" + std::string(b.Name) + "/" + dib::SimdLevelName(level) + "/" + size).c_str(), BenchBlend,
-            s, b, level)
-            ->UseRealTime();
+        RegisterPixels("blend/" + std::string(b.Name) + "/" + dib::SimdLevelName(level) + "/" + size, BenchBlend,
+                       s, b, level);
   }
   for (TSimdLevel level : levels)
     benchmark::RegisterBenchmark((std::string("palette_table/colour/") + dib::SimdLevelName(level)).c_str(),
@@ -229,16 +239,13 @@ public:
       std::string name = r.run_name.str();
       if (name.size() > 10 && name.compare(name.size() - 10, 10, "/real_time") == 0) name.resize(name.size() - 10);
       FRates[name] = it->second.value / 1e6;
-      FOrder.push_back(name);
     }
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
     std::printf("\n%-44s %12s %10s %10s\n", "pixels (median)", "Mpixels/s", "/memcpy", "/pixman");
-    std::vector<std::string> seen;
-    for (const std::string& name : FOrder) {
-      if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
-      seen.push_back(name);
+    for (const std::string& name : RegisteredOrder()) {
+      if (!FRates.count(name)) continue;
       const std::string size = name.substr(name.rfind('/') + 1);
       const double rate = FRates[name];
       const double mem = FRates.count("memcpy/" + size) ? FRates["memcpy/" + size] : 0;
@@ -252,7 +259,6 @@ public:
 
 private:
   std::map<std::string, double> FRates;
-  std::vector<std::string> FOrder;
 };
 
 }  // namespace
