@@ -71,10 +71,12 @@ TEST(BlendKernels, MatchTheChannelFormulaAtEveryLevelAndLength) {
   }
 }
 
-// Rows that end where their memory ends: a kernel that reads even one byte past its last pixel
-// (the constant-weight form reads a byte beyond each group of four) is caught by AddressSanitizer,
-// which the sanitizer run of these tests uses; without it the pixels are still checked.
-TEST(BlendKernels, ReadNothingPastTheLastPixel) {
+// Rows that begin and end where their memory does: a kernel that reads even one byte outside its
+// row (the constant-weight form reads a byte on each side of its groups of eight) is caught by
+// AddressSanitizer, which the sanitizer run of these tests uses; without it the pixels are still
+// checked. The sanitizer does not see into the assembly loop, but a row's first and last reads
+// are made outside it.
+TEST(BlendKernels, ReadNothingOutsideTheRow) {
   std::mt19937 rng(777);
   for (TSimdLevel level : Levels()) {
     const dib::TBlendKernels& k = dib::BlendKernels(level);
