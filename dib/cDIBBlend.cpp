@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) && defined(__LP64__)
 #include <emmintrin.h>
 #define QV_DIB_X86 1
 #endif
