@@ -170,8 +170,8 @@ class TSse2ConstantBlend {
     return _mm_add_epi8(_mm_xor_si128(_mm_sub_epi8(t1, _mm_srli_epi32(t0, 8)), FFlip), FBias);
   }
 
-  // Blends `groups` groups of eight pixels from s and d on, each followed by at least eight more
-  // pixels. dBefore holds the earlier view of the destination at d and comes back holding the one
+  // Blends `groups` groups of eight pixels from s and d on, each followed by another whole group
+  // in both rows. dBefore holds the earlier view of the destination at d and comes back holding the one
   // of the group after the last: that view is read before the group in front of it is written,
   // because its first byte is that group's last alpha, and a load overlapping a store still under
   // way waits for it. The shift throws that byte away, so its old value serves as well.
