@@ -18,6 +18,12 @@ struct TWatchedLink {
       Events.emplace_back(index, kind);
     };
   }
+  // Links to item `index` of `list` and forgets the events that caused.
+  void Attach(TDIBImageList* list, int index) {
+    Link.SetDIBIndex(index);
+    Link.SetDIBImageList(list);
+    Events.clear();
+  }
   TDIBImageLink Link;
   std::vector<TEvent> Events;
 };
@@ -52,9 +58,7 @@ TEST(DIBImageLink, DeletionShiftsOrClearsTheIndex) {
   for (const TCase& c : cases) {
     auto list = ListOf(4);
     TWatchedLink w;
-    w.Link.SetDIBIndex(2);
-    w.Link.SetDIBImageList(list.get());
-    w.Events.clear();
+    w.Attach(list.get(), 2);
     list->DIBImages()->Delete(c.Deleted);
     EXPECT_EQ(w.Link.DIBIndex(), c.IndexAfter) << "deleted " << c.Deleted;
     EXPECT_EQ(w.Events, c.Events) << "deleted " << c.Deleted;
@@ -64,12 +68,8 @@ TEST(DIBImageLink, DeletionShiftsOrClearsTheIndex) {
 TEST(DIBImageLink, ChangesReachOnlyLinksOfThatItem) {
   auto list = ListOf(3);
   TWatchedLink one, two;
-  one.Link.SetDIBIndex(1);
-  two.Link.SetDIBIndex(2);
-  one.Link.SetDIBImageList(list.get());
-  two.Link.SetDIBImageList(list.get());
-  one.Events.clear();
-  two.Events.clear();
+  one.Attach(list.get(), 1);
+  two.Attach(list.get(), 2);
   list->DIBImages()->Items(1)->DIB()->SetOpacity(10);
   list->DIBImages()->Items(1)->DIB()->Fill(clRed);
   EXPECT_EQ(one.Events, (std::vector<TEvent>{{1, 1}, {1, 1}}));
@@ -128,9 +128,7 @@ TEST(DIBImageLink, OwnerBeingDestroyedIgnoresNotifications) {
   auto* owner = new TOwner(nullptr);
   owner->List = list.get();
   TWatchedLink w(owner);
-  w.Link.SetDIBIndex(1);
-  w.Link.SetDIBImageList(list.get());
-  w.Events.clear();
+  w.Attach(list.get(), 1);
   delete owner;
   EXPECT_EQ(w.Link.DIBIndex(), 1) << "not shifted while its owner is being destroyed";
   EXPECT_TRUE(w.Events.empty());
@@ -165,12 +163,8 @@ TEST(DIBImageList, FindOrAddTemplateReusesItsItem) {
 TEST(DIBImageList, DestructionDetachesLinksSilently) {
   auto list = ListOf(3);
   TWatchedLink a, b;
-  a.Link.SetDIBIndex(0);
-  b.Link.SetDIBIndex(2);
-  a.Link.SetDIBImageList(list.get());
-  b.Link.SetDIBImageList(list.get());
-  a.Events.clear();
-  b.Events.clear();
+  a.Attach(list.get(), 0);
+  b.Attach(list.get(), 2);
   list.reset();
   EXPECT_EQ(a.Link.DIBImageList(), nullptr);
   EXPECT_EQ(b.Link.DIBImageList(), nullptr);
