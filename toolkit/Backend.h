@@ -7,6 +7,7 @@
 #include <string>
 
 #include "toolkit/Graphics.h"
+#include "toolkit/Messages.h"
 #include "toolkit/Types.h"
 
 class TWinControl;
@@ -20,8 +21,15 @@ public:
   virtual void SetEnabled(bool enabled) = 0;
   virtual void SetCaption(const std::string& caption) = 0;
   virtual void SetBackgroundColor(TColor rgb) = 0;
-  virtual void Invalidate(const TRect* r) = 0;  // nullptr: the whole client area
-  virtual void Update() = 0;                    // paint what is invalid now
+  // Marks a rectangle (nullptr: the whole client area) for the next paint; never erases.
+  virtual void Invalidate(const TRect* r) = 0;
+  // Takes a rectangle out of what is marked for painting.
+  virtual void ValidateRect(const TRect& r) = 0;
+  virtual void Update() = 0;  // paints what is invalid now, and only that
+  // The paint in progress on this window: its device context and rectangle; nullptr outside a
+  // paint. EndPaint closes it.
+  virtual TDeviceContext* BeginPaint(TPaintStruct& paint) = 0;
+  virtual void EndPaint(const TPaintStruct& paint) = 0;
   virtual void SetMouseCapture(bool capture) = 0;
   virtual void SetFocus() = 0;
   virtual bool Focused() const = 0;
@@ -30,7 +38,10 @@ public:
   virtual uintptr_t Handle() const = 0;
   virtual void* NativeWidget() = 0;  // for backend-side children (the rich-edit control)
   virtual TPoint ScreenToClient(TPoint p) const = 0;
+  virtual TPoint ClientToScreen(TPoint p) const = 0;
   virtual TPoint CursorPos() const = 0;  // the pointer, in screen coordinates
+  // Whether the top-level window this one lies in is the system's active window.
+  virtual bool IsActiveWindow() const = 0;
 };
 
 // Top-level windows add the frame.
@@ -84,6 +95,10 @@ public:
   virtual void ProcessMessages() = 0;     // what is pending, then return
   virtual void Quit(int exitCode) = 0;    // ends RunMessageLoop once it is reached
   virtual int ScreenBitsPerPixel() const = 0;
+  virtual TSize ScreenSize() const = 0;
+  virtual TPoint CursorPos() const = 0;
+  // The windowed control whose window lies under a screen point, or nullptr.
+  virtual TWinControl* ControlAtScreenPoint(TPoint p) const = 0;
 };
 
 // The backend in use. The program and GUI tests install the Qt one (toolkit/qt/QtBackend.h).

@@ -7,6 +7,13 @@
 namespace {
 // The control holding the mouse capture, windowed or not (there is one pointer).
 TControl* gCaptureControl = nullptr;
+// The control the pointer was last over, for CM_MOUSEENTER / CM_MOUSELEAVE.
+TControl* gMouseControl = nullptr;
+// The windowed control with the system's keyboard focus.
+TWinControl* gFocusedWindow = nullptr;
+// Set when a key message reached a windowed control's default handling: the native window takes
+// it then (a text view scrolls on the arrow keys).
+bool gKeyWentToDefault = false;
 
 TShiftState ShiftFromKeys(uintptr_t keys) {
   TShiftState s = 0;
@@ -17,6 +24,66 @@ TShiftState ShiftFromKeys(uintptr_t keys) {
   return s;
 }
 }  // namespace
+
+TShiftState KeyDataToShiftState(intptr_t keyData) {
+  const auto d = static_cast<uint32_t>(keyData);
+  TShiftState s = 0;
+  if (d & KF_SHIFTDOWN) s |= ssShift;
+  if (d & KF_CTRLDOWN) s |= ssCtrl;
+  if (d & KF_ALTDOWN) s |= ssAlt;
+  return s;
+}
+
+TWinControl* FocusedWindow() { return gFocusedWindow; }
+
+void ChangeSystemFocus(TWinControl* control) {
+  if (control == gFocusedWindow) return;
+  TWinControl* old = gFocusedWindow;
+  gFocusedWindow = control;
+  if (old) old->Perform(WM_KILLFOCUS, reinterpret_cast<uintptr_t>(control));
+  // The kill-focus handling may have moved the focus again; only the control that still has it
+  // hears that it got it.
+  if (control && gFocusedWindow == control) control->Perform(WM_SETFOCUS, reinterpret_cast<uintptr_t>(old));
+}
+
+bool DispatchKeyMessage(TWinControl* focused, unsigned msg, uintptr_t wparam, intptr_t lparam,
+                        bool* takenByNotification) {
+  if (takenByNotification) *takenByNotification = false;
+  if (!focused) return false;
+  // The notification first: navigation, dialog keys and shortcuts take the key here.
+  if (focused->Perform(CN_BASE + msg, wparam, lparam) != 0) {
+    if (takenByNotification) *takenByNotification = true;
+    return true;
+  }
+  const bool saved = gKeyWentToDefault;
+  gKeyWentToDefault = false;
+  focused->Perform(msg, wparam, lparam);
+  const bool toDefault = gKeyWentToDefault;
+  gKeyWentToDefault = saved;
+  return !toDefault;
+}
+
+TControl* GetCaptureControl() { return gCaptureControl; }
+TControl* MouseControl() { return gMouseControl; }
+
+void MouseIdle(TControl* underPointer) {
+  if (underPointer == gMouseControl) return;
+  TControl* capture = gCaptureControl;
+  TControl* old = gMouseControl;
+  gMouseControl = underPointer;
+  // While a control holds the capture only it hears of the pointer coming and going.
+  if (old && (!capture || old == capture)) old->Perform(CM_MOUSELEAVE);
+  if (underPointer && gMouseControl == underPointer && (!capture || underPointer == capture))
+    underPointer->Perform(CM_MOUSEENTER);
+}
+
+TControl* FindDragTarget(TPoint screenPoint) {
+  if (!BackendInstalled()) return nullptr;
+  TWinControl* window = Backend().ControlAtScreenPoint(screenPoint);
+  if (!window) return nullptr;
+  if (TControl* child = window->ControlAtPos(window->ScreenToClient(screenPoint))) return child;
+  return window;
+}
 
 void HandleEventException() {
   if (Application) Application->HandleException(std::current_exception());
@@ -39,6 +106,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner), FFont(std::make_uniqu
 
 TControl::~TControl() {
   if (gCaptureControl == this) gCaptureControl = nullptr;
+  if (gMouseControl == this) gMouseControl = nullptr;
   if (FParent) FParent->RemoveControl(this);
 }
 
@@ -70,6 +138,8 @@ void TControl::Dispatch(TMessage& message) {
     case CM_PARENTCOLORCHANGED: CMParentColorChanged(message); break;
     case CM_MOUSEENTER: CMMouseEnter(message); break;
     case CM_MOUSELEAVE: CMMouseLeave(message); break;
+    case CM_HINTSHOW: CMHintShow(message); break;
+    case CM_PARENTSHOWHINTCHANGED: CMParentShowHintChanged(); break;
     default: DefaultHandler(message); break;
   }
 }
@@ -145,9 +215,38 @@ void TControl::SetBounds(int left, int top, int width, int height) {
 }
 
 TPoint TControl::ClientToScreen(TPoint p) const {
-  TPoint r{p.X + FLeft, p.Y + FTop};
-  if (FParent) return FParent->ClientToScreen(r);
-  return p;
+  if (auto* w = dynamic_cast<const TWinControl*>(this); w && w->Peer()) return w->Peer()->ClientToScreen(p);
+  if (FParent) return FParent->ClientToScreen({p.X + FLeft, p.Y + FTop});
+  return {p.X + FLeft, p.Y + FTop};
+}
+
+TPoint TControl::ScreenToClient(TPoint p) const {
+  if (auto* w = dynamic_cast<const TWinControl*>(this); w && w->Peer()) return w->Peer()->ScreenToClient(p);
+  if (FParent) {
+    const TPoint q = FParent->ScreenToClient(p);
+    return {q.X - FLeft, q.Y - FTop};
+  }
+  return {p.X - FLeft, p.Y - FTop};
+}
+
+void TControl::SetShowHint(bool v) {
+  FParentShowHint = false;
+  if (v == FShowHint) return;
+  FShowHint = v;
+  if (auto* w = dynamic_cast<TWinControl*>(this))
+    for (int i = 0; i < w->ControlCount(); ++i) w->Controls(i)->Perform(CM_PARENTSHOWHINTCHANGED);
+}
+
+void TControl::SetParentShowHint(bool v) {
+  if (v == FParentShowHint) return;
+  FParentShowHint = v;
+  if (v) CMParentShowHintChanged();
+}
+
+void TControl::CMParentShowHintChanged() {
+  if (!FParentShowHint || !FParent) return;
+  SetShowHint(FParent->ShowHint());
+  FParentShowHint = true;
 }
 
 void TControl::RequestAlign() {
@@ -301,6 +400,7 @@ void TGraphicControl::Dispatch(TMessage& message) {
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
+  if (gFocusedWindow == this) gFocusedWindow = nullptr;
   // Children still here die with their window, as they always did.
   while (ControlCount() > 0) {
     TControl* c = FControls.Items(ControlCount() - 1);
@@ -315,7 +415,9 @@ void TWinControl::InsertControl(TControl* control) {
   control->FParent = this;
   if (control->FParentFont) control->Perform(CM_PARENTFONTCHANGED);
   if (control->FParentColor) control->Perform(CM_PARENTCOLORCHANGED);
+  if (control->FParentShowHint) control->Perform(CM_PARENTSHOWHINTCHANGED);
   if (auto* w = dynamic_cast<TWinControl*>(control)) {
+    FTabList.Add(w);
     if (HandleAllocated()) w->HandleNeeded();
   }
   if (control->Align() != TAlign::alNone) AlignControls();
@@ -328,6 +430,12 @@ void TWinControl::RemoveControl(TControl* control) {
   if (FMouseControl == control) FMouseControl = nullptr;
   if (FCaptureControl == control) FCaptureControl = nullptr;
   if (gCaptureControl == control) gCaptureControl = nullptr;
+  if (gMouseControl == control) gMouseControl = nullptr;
+  if (auto* w = dynamic_cast<TWinControl*>(control)) {
+    FTabList.Remove(w);
+    if (w->ContainsControl(gFocusedWindow)) gFocusedWindow = nullptr;
+    if (auto* form = dynamic_cast<TCustomForm*>(ParentForm())) form->ControlRemoved(w);
+  }
   FControls.Remove(control);
   control->FParent = nullptr;
   if (auto* w = dynamic_cast<TWinControl*>(control)) w->FPeer.reset();
@@ -372,12 +480,80 @@ uintptr_t TWinControl::Handle() {
   return FPeer ? FPeer->Handle() : 0;
 }
 
-void TWinControl::SetFocus() {
-  HandleNeeded();
-  if (FPeer) FPeer->SetFocus();
+bool TWinControl::CanFocus() const {
+  TWinControl* form = ParentForm();
+  if (!form) return false;
+  for (const TWinControl* c = this; c && c != form; c = c->Parent())
+    if (!c->Visible() || !c->Enabled()) return false;
+  return true;
 }
 
-bool TWinControl::Focused() const { return FPeer && FPeer->Focused(); }
+void TWinControl::SetFocus() {
+  auto* form = dynamic_cast<TCustomForm*>(ParentForm());
+  if (!form) throw EInvalidOperation(Format("Control '%s' has no parent window", Name().c_str()));
+  form->FocusControl(this);
+}
+
+bool TWinControl::Focused() const { return gFocusedWindow == this; }
+
+bool TWinControl::ContainsControl(const TControl* control) const {
+  for (const TControl* c = control; c; c = c->Parent())
+    if (c == this) return true;
+  return false;
+}
+
+void TWinControl::SetTabStop(bool v) {
+  if (v == FTabStop) return;
+  FTabStop = v;
+  Perform(CM_TABSTOPCHANGED);
+}
+
+int TWinControl::TabOrder() const { return Parent() ? Parent()->FTabList.IndexOf(this) : -1; }
+
+void TWinControl::SetTabOrder(int v) {
+  if (!Parent()) return;
+  TList<TWinControl>& list = Parent()->FTabList;
+  const int current = list.IndexOf(this);
+  if (current < 0) return;
+  const int last = list.Count() - 1;
+  v = v < 0 || v > last ? last : v;
+  if (v != current) list.Move(current, v);
+}
+
+void TWinControl::GetTabOrderList(std::vector<TWinControl*>& list) const {
+  for (TWinControl* child : FTabList) {
+    list.push_back(child);
+    child->GetTabOrderList(list);
+  }
+}
+
+TWinControl* TWinControl::FindNextControl(TWinControl* current, bool goForward, bool checkTabStop,
+                                          bool checkParent) const {
+  std::vector<TWinControl*> list;
+  GetTabOrderList(list);
+  if (list.empty()) return nullptr;
+  const int count = static_cast<int>(list.size());
+  int start = -1;
+  for (int i = 0; i < count; ++i)
+    if (list[static_cast<size_t>(i)] == current) start = i;
+  if (start < 0) start = goForward ? count - 1 : 0;
+  int i = start;
+  do {
+    i = goForward ? (i + 1) % count : (i + count - 1) % count;
+    TWinControl* c = list[static_cast<size_t>(i)];
+    if (c->CanFocus() && (!checkTabStop || c->TabStop()) && (!checkParent || c->Parent() == this)) return c;
+  } while (i != start);
+  return nullptr;
+}
+
+void TWinControl::SelectNext(TWinControl* current, bool goForward, bool checkTabStop) {
+  if (TWinControl* next = FindNextControl(current, goForward, checkTabStop, !checkTabStop)) next->SetFocus();
+}
+
+bool TWinControl::FormIsActiveWindow() const {
+  const TWinControl* form = ParentForm();
+  return form && form->Peer() && form->Peer()->IsActiveWindow();
+}
 
 TControl* TWinControl::ControlAtPos(TPoint p) const {
   for (int i = ControlCount() - 1; i >= 0; --i) {
@@ -431,7 +607,14 @@ void TWinControl::RouteMouse(TMessage& message) {
     stale->FControlState &= ~(csLButtonDown | csClicked);
   }
   TControl* under = ControlAtPos(p);
-  if (message.Msg == WM_MOUSEMOVE) SetMouseControl(under);
+  if (message.Msg == WM_MOUSEMOVE) {
+    FMouseControl = under;
+    // A move seen here may lie outside this window while a button holds the pointer: then the
+    // control really under it decides.
+    TControl* pointed = under;
+    if (!pointed) pointed = ClientRect().Contains(p) ? this : FindDragTarget(ClientToScreen(p));
+    MouseIdle(pointed);
+  }
   TControl* target = under;
   if (gCaptureControl) {
     if (gCaptureControl == this) target = nullptr;
@@ -447,38 +630,249 @@ void TWinControl::RouteMouse(TMessage& message) {
   message.Result = forwarded.Result;
 }
 
-void TWinControl::SetMouseControl(TControl* control) {
-  if (control == FMouseControl) return;
-  TControl* old = FMouseControl;
-  FMouseControl = control;
-  if (old) old->Perform(CM_MOUSELEAVE);
-  if (control) control->Perform(CM_MOUSEENTER);
-}
-
 void TWinControl::PeerMouseLeft() {
-  SetMouseControl(nullptr);
-  Perform(CM_MOUSELEAVE);
+  FMouseControl = nullptr;
+  if (ContainsControl(gMouseControl)) MouseIdle(nullptr);
 }
 
 void TWinControl::CMMouseLeave(TMessage& message) { TControl::CMMouseLeave(message); }
 
 std::string TWinControl::HintAt(TPoint clientPos) const {
-  if (TControl* c = ControlAtPos(clientPos))
-    if (!c->Hint().empty()) return c->Hint();
-  return Hint();
+  TControl* under = ControlAtPos(clientPos);
+  THintInfo info;
+  const TControl* target = under ? under : this;
+  if (!HintToShow(const_cast<TControl*>(target), {clientPos.X - (under ? under->Left() : 0),
+                                                  clientPos.Y - (under ? under->Top() : 0)}, info))
+    return std::string();
+  return info.HintStr;
+}
+
+bool HintToShow(TControl* underPointer, TPoint clientPos, THintInfo& info) {
+  // The control under the pointer decides whether hints show; the text is the first non-empty
+  // hint from it up through its parents.
+  if (!underPointer || !underPointer->ShowHint()) return false;
+  TControl* hintControl = underPointer;
+  while (hintControl && hintControl->Hint().empty()) {
+    if (hintControl->Parent()) {
+      clientPos = {clientPos.X + hintControl->Left(), clientPos.Y + hintControl->Top()};
+      if (dynamic_cast<TWinControl*>(hintControl)) {
+        const TRect client = hintControl->ClientRect();
+        clientPos = {clientPos.X + client.Left, clientPos.Y + client.Top};
+      }
+    }
+    hintControl = hintControl->Parent();
+  }
+  if (!hintControl) return false;
+  info.HintControl = hintControl;
+  info.CursorPos = clientPos;
+  info.HintStr = hintControl->Hint();
+  if (hintControl->Perform(CM_HINTSHOW, 0, reinterpret_cast<intptr_t>(&info)) != 0) return false;
+  return !info.HintStr.empty();
 }
 
 void TWinControl::Dispatch(TMessage& message) {
-  if (message.Msg == WM_PAINT) {
-    if (auto* dc = reinterpret_cast<TDeviceContext*>(message.WParam)) PaintHandler(*dc);
+  switch (message.Msg) {
+    case WM_PAINT: WMPaint(message); return;
+    case WM_SETFOCUS: WMSetFocus(message); return;
+    case WM_KILLFOCUS: WMKillFocus(message); return;
+    case CM_ENTER: CMEnter(message); return;
+    case CM_EXIT: CMExit(message); return;
+    case CM_FOCUSCHANGED: CMFocusChanged(message); return;
+    case CM_DIALOGKEY: CMDialogKey(message); return;
+    case CM_DIALOGCHAR: CMDialogChar(message); return;
+    case CM_CHILDKEY: CMChildKey(message); return;
+    case CN_KEYDOWN:
+    case CN_SYSKEYDOWN: CNKeyDown(message); return;
+    case CN_KEYUP: CNKeyUp(message); return;
+    case CN_CHAR: CNChar(message); return;
+    case CN_SYSCHAR: CNSysChar(message); return;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: WMKeyDown(message); return;
+    case WM_KEYUP:
+    case WM_SYSKEYUP: WMKeyUp(message); return;
+    case WM_CHAR: WMChar(message); return;
+    case WM_GETDLGCODE: WMGetDlgCode(message); return;
+    default: TControl::Dispatch(message);
+  }
+}
+
+void TWinControl::DefaultHandler(TMessage& message) {
+  if (message.Msg >= WM_KEYDOWN && message.Msg <= WM_SYSCHAR) gKeyWentToDefault = true;
+}
+
+void TWinControl::WMPaint(TMessage& message) {
+  if (auto* dc = reinterpret_cast<TDeviceContext*>(message.WParam)) {
+    PaintHandler(*dc);
     return;
   }
-  TControl::Dispatch(message);
+  if (!FPeer) return;
+  TPaintStruct paint;
+  TDeviceContext* dc = FPeer->BeginPaint(paint);
+  if (!dc) return;
+  struct TEnd {
+    IWindowPeer* Peer;
+    TPaintStruct& Paint;
+    ~TEnd() { Peer->EndPaint(Paint); }
+  } end{FPeer.get(), paint};
+  PaintHandler(*dc);
 }
 
 void TWinControl::PaintHandler(TDeviceContext& dc) {
-  PaintWindow(dc);
+  {
+    // Opaque windowless children cover their rectangles themselves: the window's own paint
+    // leaves them out, and is skipped when they cover everything.
+    TDCStateScope state(dc);
+    int clip = SIMPLEREGION;
+    for (TControl* c : FControls) {
+      if (dynamic_cast<TWinControl*>(c) || !c->Visible() || !(c->ControlStyle() & csOpaque)) continue;
+      clip = dc.ExcludeClipRect(c->BoundsRect());
+      if (clip == NULLREGION) break;
+    }
+    if (clip != NULLREGION) PaintWindow(dc);
+  }
   PaintControls(dc);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Focus and keys of windowed controls
+
+void TWinControl::WMSetFocus(TMessage&) {
+  if (auto* form = dynamic_cast<TCustomForm*>(ParentForm())) form->SetFocusedControl(this);
+}
+
+void TWinControl::WMKillFocus(TMessage&) {}
+
+void TWinControl::DoEnter() {
+  if (OnEnter) OnEnter(this);
+}
+
+void TWinControl::DoExit() {
+  if (OnExit) OnExit(this);
+}
+
+void TWinControl::CMFocusChanged(TMessage& message) { Broadcast(message); }
+void TWinControl::CMDialogKey(TMessage& message) { Broadcast(message); }
+void TWinControl::CMDialogChar(TMessage& message) { Broadcast(message); }
+
+void TWinControl::CMChildKey(TMessage& message) {
+  if (Parent()) message.Result = Parent()->Perform(CM_CHILDKEY, message.WParam, message.LParam);
+}
+
+bool TWinControl::IsMenuKey(TMessage& message) {
+  auto* form = dynamic_cast<TCustomForm*>(ParentForm());
+  if (form && form->IsShortCut(message)) return true;
+  return Application && Application->Perform(CM_APPKEYDOWN, message.WParam, message.LParam) != 0;
+}
+
+namespace {
+// The dialog code a navigation key needs before the form may take it.
+unsigned NavigationMask(uintptr_t key) {
+  switch (key) {
+    case VK_TAB: return DLGC_WANTTAB;
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN: return DLGC_WANTARROWS;
+    case VK_RETURN:
+    case VK_EXECUTE:
+    case VK_ESCAPE:
+    case VK_CANCEL: return DLGC_WANTALLKEYS;
+    default: return 0;
+  }
+}
+}  // namespace
+
+void TWinControl::CNKeyDown(TMessage& message) {
+  message.Result = 1;
+  if (IsMenuKey(message)) return;
+  if (!HasState(csDesigning)) {
+    if (Perform(CM_CHILDKEY, message.WParam, reinterpret_cast<intptr_t>(this)) != 0) return;
+    const unsigned mask = NavigationMask(message.WParam);
+    if (mask != 0 && Perform(CM_WANTSPECIALKEY, message.WParam) == 0 &&
+        (static_cast<unsigned>(Perform(WM_GETDLGCODE)) & mask) == 0)
+      if (TWinControl* form = ParentForm(); form && form->Perform(CM_DIALOGKEY, message.WParam, message.LParam) != 0)
+        return;
+  }
+  message.Result = 0;
+}
+
+void TWinControl::CNKeyUp(TMessage& message) {
+  // The release of a key the form navigated with is the form's too.
+  const unsigned mask = NavigationMask(message.WParam);
+  message.Result = mask != 0 && !HasState(csDesigning) && Perform(CM_WANTSPECIALKEY, message.WParam) == 0 &&
+                   (static_cast<unsigned>(Perform(WM_GETDLGCODE)) & mask) == 0;
+}
+
+void TWinControl::CNChar(TMessage& message) {
+  message.Result = 0;
+  if (HasState(csDesigning)) return;
+  if ((static_cast<unsigned>(Perform(WM_GETDLGCODE)) & DLGC_WANTCHARS) == 0)
+    if (TWinControl* form = ParentForm(); form && form->Perform(CM_DIALOGCHAR, message.WParam, message.LParam) != 0)
+      message.Result = 1;
+}
+
+void TWinControl::CNSysChar(TMessage& message) {
+  message.Result = 0;
+  if (HasState(csDesigning) || message.WParam == VK_SPACE) return;
+  if (TWinControl* form = ParentForm()) message.Result = form->Perform(CM_DIALOGCHAR, message.WParam, message.LParam);
+}
+
+void TWinControl::WMKeyDown(TMessage& message) {
+  if (!DoKeyDown(message)) DefaultHandler(message);
+}
+
+void TWinControl::WMKeyUp(TMessage& message) {
+  if (!DoKeyUp(message)) DefaultHandler(message);
+}
+
+void TWinControl::WMChar(TMessage& message) {
+  if (!DoKeyPress(message)) DefaultHandler(message);
+}
+
+namespace {
+TCustomForm* PreviewingForm(const TWinControl* control) {
+  auto* form = dynamic_cast<TCustomForm*>(control->ParentForm());
+  return form && form != control && form->KeyPreview() ? form : nullptr;
+}
+}  // namespace
+
+bool TWinControl::DoKeyDown(TMessage& message) {
+  if (TCustomForm* form = PreviewingForm(this); form && form->DoKeyDown(message)) return true;
+  if (FControlStyle & csNoStdEvents) return false;
+  auto key = static_cast<uint16_t>(message.WParam);
+  KeyDown(key, KeyDataToShiftState(message.LParam));
+  message.WParam = key;
+  return key == 0;
+}
+
+bool TWinControl::DoKeyUp(TMessage& message) {
+  if (TCustomForm* form = PreviewingForm(this); form && form->DoKeyUp(message)) return true;
+  if (FControlStyle & csNoStdEvents) return false;
+  auto key = static_cast<uint16_t>(message.WParam);
+  KeyUp(key, KeyDataToShiftState(message.LParam));
+  message.WParam = key;
+  return key == 0;
+}
+
+bool TWinControl::DoKeyPress(TMessage& message) {
+  if (TCustomForm* form = PreviewingForm(this); form && form->DoKeyPress(message)) return true;
+  if (FControlStyle & csNoStdEvents) return false;
+  auto ch = static_cast<char32_t>(message.WParam);
+  KeyPress(ch);
+  message.WParam = ch;
+  return ch == 0;
+}
+
+void TWinControl::KeyDown(uint16_t& key, TShiftState shift) {
+  if (OnKeyDown) OnKeyDown(this, key, shift);
+}
+
+void TWinControl::KeyUp(uint16_t& key, TShiftState shift) {
+  if (OnKeyUp) OnKeyUp(this, key, shift);
+}
+
+void TWinControl::KeyPress(char32_t& key) {
+  if (OnKeyPress) OnKeyPress(this, key);
 }
 
 void TWinControl::PaintWindow(TDeviceContext& dc) { dc.FillRect(ClientRect(), ColorToRGB(Color())); }

@@ -23,6 +23,13 @@ using TShiftState = unsigned;
 
 using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
+// Key events: the virtual key code (or, for a key press, the character as a code point) by
+// reference; a handler that sets it to 0 has taken the key.
+using TKeyEvent = std::function<void(TObject* sender, uint16_t& key, TShiftState shift)>;
+using TKeyPressEvent = std::function<void(TObject* sender, char32_t& key)>;
+
+// The shift state a key message carries in its key data.
+TShiftState KeyDataToShiftState(intptr_t keyData);
 
 enum TControlStyleFlag : unsigned {
   csAcceptsControls = 1u << 0,
@@ -32,6 +39,8 @@ enum TControlStyleFlag : unsigned {
   csDoubleClicks = 1u << 4,
   csSetCaption = 1u << 5,
   csReplicatable = 1u << 6,
+  // The control raises no OnKeyDown / OnKeyUp / OnKeyPress of its own.
+  csNoStdEvents = 1u << 7,
 };
 enum TControlStateFlag : unsigned { csLButtonDown = 1u << 0, csClicked = 1u << 1, csFocusing = 1u << 2 };
 
@@ -64,7 +73,9 @@ public:
   virtual TRect ClientRect() const { return {0, 0, FWidth, FHeight}; }
   int ClientWidth() const { return ClientRect().Width(); }
   int ClientHeight() const { return ClientRect().Height(); }
+  // Through every parent up to the form and the form's real place on the screen.
   TPoint ClientToScreen(TPoint p) const;
+  TPoint ScreenToClient(TPoint p) const;
 
   TAlign Align() const { return FAlign; }
   void SetAlign(TAlign align);
@@ -83,9 +94,11 @@ public:
 
   const std::string& Hint() const { return FHint; }
   void SetHint(const std::string& hint) { FHint = hint; }
+  // ShowHint follows the parent's while ParentShowHint is set.
   bool ShowHint() const { return FShowHint; }
-  void SetShowHint(bool v) { FShowHint = v; FParentShowHint = false; }
+  void SetShowHint(bool v);
   bool ParentShowHint() const { return FParentShowHint; }
+  void SetParentShowHint(bool v);
 
   TFont* Font() const { return FFont.get(); }
   bool ParentFont() const { return FParentFont; }
@@ -98,6 +111,7 @@ public:
   unsigned ControlStyle() const { return FControlStyle; }
   void SetControlStyle(unsigned style) { FControlStyle = style; }
   unsigned ControlState() const { return FControlState; }
+  void SetControlState(unsigned state) { FControlState = state; }
 
   bool MouseCapture() const;
   void SetMouseCapture(bool capture);
@@ -137,6 +151,7 @@ protected:
   virtual void CMParentColorChanged(TMessage& message);
   virtual void CMMouseEnter(TMessage& message);
   virtual void CMMouseLeave(TMessage& message);
+  virtual void CMHintShow(TMessage& message) { (void)message; }
   // The control's bounds were changed; windowed controls move their window.
   virtual void BoundsChanged() {}
   void RequestAlign();
@@ -159,6 +174,7 @@ private:
   bool FParentColor = true;
   bool FChangingParentFont = false;
   TColor FColor = clWindow;
+  void CMParentShowHintChanged();
   std::string FText;
   std::string FHint;
 };
@@ -199,8 +215,34 @@ public:
   void HandleNeeded();
   uintptr_t Handle();
 
-  void SetFocus();
+  // Focus. A control can take the focus when it and every parent up to its form are visible
+  // and enabled; SetFocus raises "Cannot focus a disabled or invisible window" otherwise.
+  virtual bool CanFocus() const;
+  virtual void SetFocus();
+  // Whether this control has the system's keyboard focus.
   bool Focused() const;
+  bool TabStop() const { return FTabStop; }
+  void SetTabStop(bool v);
+  // The position among the parent's windowed children in tab order; -1 without a parent.
+  int TabOrder() const;
+  void SetTabOrder(int v);
+  // The windowed descendants in tab order (each child followed by its own descendants).
+  void GetTabOrderList(std::vector<TWinControl*>& list) const;
+  TWinControl* FindNextControl(TWinControl* current, bool goForward, bool checkTabStop, bool checkParent) const;
+  void SelectNext(TWinControl* current, bool goForward, bool checkTabStop);
+  bool ContainsControl(const TControl* control) const;
+  TNotifyEvent OnEnter;
+  TNotifyEvent OnExit;
+  TKeyEvent OnKeyDown;
+  TKeyEvent OnKeyUp;
+  TKeyPressEvent OnKeyPress;
+  // The toolkit's key processing for a key message that reached this control: key preview on the
+  // form first, then the control's own event. True when the key was taken.
+  bool DoKeyDown(TMessage& message);
+  bool DoKeyUp(TMessage& message);
+  bool DoKeyPress(TMessage& message);
+  // The shortcut test of a key: the form's, then the application's (CM_APPKEYDOWN).
+  bool IsMenuKey(TMessage& message);
 
   // The topmost visible, enabled windowless child whose rectangle holds the point (client
   // coordinates), or nullptr.
@@ -213,11 +255,15 @@ public:
   void Invalidate() override;
   void InvalidateRect(const TRect& r);
 
-  // Called by the window peer.
+  // Paints the window itself (opaque windowless children taken out of its clip) and then the
+  // windowless children, into the given device context.
   void PaintHandler(TDeviceContext& dc);
+  // Called by the window peer.
   void PeerMouseLeft();
   std::string HintAt(TPoint clientPos) const;
   void AlignControls();
+  // Whether the form this control lies on is the system's active window.
+  bool FormIsActiveWindow() const;
 
   void WndProc(TMessage& message) override;
 
@@ -235,6 +281,31 @@ protected:
   void CMTextChanged(TMessage& message) override;
   void CMFontChanged(TMessage& message) override;
   void CMMouseLeave(TMessage& message) override;
+  virtual void WMPaint(TMessage& message);
+  virtual void WMSetFocus(TMessage& message);
+  virtual void WMKillFocus(TMessage& message);
+  virtual void CMEnter(TMessage& message) { (void)message; DoEnter(); }
+  virtual void CMExit(TMessage& message) { (void)message; DoExit(); }
+  virtual void CMFocusChanged(TMessage& message);
+  virtual void CMDialogKey(TMessage& message);
+  virtual void CMDialogChar(TMessage& message);
+  virtual void CMChildKey(TMessage& message);
+  virtual void CNKeyDown(TMessage& message);
+  virtual void CNKeyUp(TMessage& message);
+  virtual void CNChar(TMessage& message);
+  virtual void CNSysChar(TMessage& message);
+  virtual void WMKeyDown(TMessage& message);
+  virtual void WMKeyUp(TMessage& message);
+  virtual void WMChar(TMessage& message);
+  virtual void WMGetDlgCode(TMessage& message) { message.Result = 0; }
+  // The enter and exit actions: they raise OnEnter and OnExit.
+  virtual void DoEnter();
+  virtual void DoExit();
+  virtual void KeyDown(uint16_t& key, TShiftState shift);
+  virtual void KeyUp(uint16_t& key, TShiftState shift);
+  virtual void KeyPress(char32_t& key);
+  // Key messages and paints nothing here handles go back to the native window.
+  void DefaultHandler(TMessage& message) override;
 
 private:
   friend class TControl;
@@ -242,6 +313,8 @@ private:
   void SetMouseControl(TControl* control);
   std::unique_ptr<IWindowPeer> FPeer;
   TList<TControl> FControls;
+  TList<TWinControl> FTabList;
+  bool FTabStop = false;
   TControl* FMouseControl = nullptr;
   TControl* FCaptureControl = nullptr;
   bool FAligning = false;
@@ -262,6 +335,35 @@ protected:
 private:
   std::unique_ptr<TCanvas> FCanvas;
 };
+
+// The system's keyboard focus as the toolkit sees it. The backend reports every change; the
+// control losing the focus gets WM_KILLFOCUS and the one gaining it WM_SETFOCUS (each naming the
+// other in WParam).
+TWinControl* FocusedWindow();
+void ChangeSystemFocus(TWinControl* control);
+
+// The toolkit's processing of a key message the system sends to the focused window: first the
+// notification (CN_KEYDOWN ...) the control may take for navigation or shortcuts, then the
+// message itself. Answers false when nothing took it and the native window should have it.
+// taken, when given, says whether the notification took the key (no character follows then).
+bool DispatchKeyMessage(TWinControl* focused, unsigned msg, uintptr_t wparam, intptr_t lparam,
+                        bool* takenByNotification = nullptr);
+
+// The control under the pointer as far as CM_MOUSEENTER / CM_MOUSELEAVE go. Called with the
+// control the pointer is over now (windowed or windowless, or none) after every pointer move,
+// wherever it happened. While a control holds the mouse capture only that control hears of
+// entering and leaving.
+void MouseIdle(TControl* underPointer);
+TControl* MouseControl();
+// The control under a screen point: the windowed control there, or its topmost windowless child
+// at the point.
+TControl* FindDragTarget(TPoint screenPoint);
+// The control holding the mouse capture, or nullptr.
+TControl* GetCaptureControl();
+// Whether a hint shows for the control under the pointer (at a point in its client coordinates):
+// its ShowHint decides, the text is the first hint found from it up through its parents, and that
+// control may change or refuse it in CM_HINTSHOW.
+bool HintToShow(TControl* underPointer, TPoint clientPos, THintInfo& info);
 
 // Turns what escapes an event handler into the application's failure report; the backend calls
 // it from inside its catch blocks.

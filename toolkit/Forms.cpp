@@ -95,6 +95,117 @@ void TCustomForm::Close() {
   if (Application && Application->MainForm() == this) Application->Terminate();
 }
 
+bool TCustomForm::Active() const { return Peer() && Peer()->IsActiveWindow(); }
+
+void TCustomForm::SetActiveControl(TWinControl* control) {
+  if (control == FActiveControl) return;
+  const bool acceptable = !control || (control != this && control->ParentForm() == this &&
+                                       (HasState(csLoading) || control->CanFocus()));
+  if (!acceptable) throw EInvalidOperation("Cannot focus a disabled or invisible window");
+  FActiveControl = control;
+  if (!HasState(csLoading) && FocusedWindow() && ContainsControl(FocusedWindow())) SetWindowFocus();
+}
+
+void TCustomForm::FocusControl(TWinControl* control) {
+  const bool wasFocused = FocusedWindow() && ContainsControl(FocusedWindow());
+  SetActiveControl(control);
+  if (!wasFocused) SetFocus();
+}
+
+void TCustomForm::SetFocus() {
+  if (!Visible() || !Enabled()) throw EInvalidOperation("Cannot focus a disabled or invisible window");
+  SetWindowFocus();
+}
+
+void TCustomForm::SetWindowFocus() {
+  TWinControl* target = FActiveControl ? FActiveControl : this;
+  target->HandleNeeded();
+  if (target->Peer()) target->Peer()->SetFocus();
+  // The system reports the change too; telling the toolkit at once keeps the order of the focus
+  // messages the same whether or not the window is active yet.
+  ChangeSystemFocus(target);
+}
+
+bool TCustomForm::SetFocusedControl(TWinControl* control) {
+  if (!control) return false;
+  ++FFocusCount;
+  FActiveControl = control != this ? control : nullptr;
+  if (control->ControlState() & csFocusing) return false;
+  struct TFocusing {
+    TWinControl* C;
+    TFocusing(TWinControl* c) : C(c) { C->SetControlState(C->ControlState() | csFocusing); }
+    ~TFocusing() { C->SetControlState(C->ControlState() & ~csFocusing); }
+  } focusing(control);
+  // A focus message that moved the focus once more ends this round: the newer one has run.
+  auto send = [this](TWinControl* target, unsigned msg) {
+    const int count = FFocusCount;
+    target->Perform(msg);
+    return count == FFocusCount;
+  };
+  if (!FFocusedControl) FFocusedControl = this;
+  if (FFocusedControl != control) {
+    while (FFocusedControl && !FFocusedControl->ContainsControl(control)) {
+      TWinControl* leaving = FFocusedControl;
+      FFocusedControl = FFocusedControl->Parent();
+      if (!send(leaving, CM_EXIT)) return false;
+    }
+    while (FFocusedControl != control) {
+      TWinControl* entering = control;
+      while (entering->Parent() != FFocusedControl) entering = entering->Parent();
+      FFocusedControl = entering;
+      if (!send(entering, CM_ENTER)) return false;
+    }
+    Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<intptr_t>(control));
+  }
+  return true;
+}
+
+void TCustomForm::Notification(TComponent* component, TOperation operation) {
+  TWinControl::Notification(component, operation);
+  if (operation != TOperation::opRemove) return;
+  // Pointers are compared, never converted: the component may be half destroyed.
+  if (static_cast<TObject*>(component) == static_cast<TObject*>(FActiveControl)) FActiveControl = nullptr;
+  if (static_cast<TObject*>(component) == static_cast<TObject*>(FFocusedControl)) FFocusedControl = this;
+}
+
+void TCustomForm::ControlRemoved(TWinControl* control) {
+  if (control->ContainsControl(FActiveControl)) FActiveControl = nullptr;
+  if (control->ContainsControl(FFocusedControl)) FFocusedControl = control->Parent() ? control->Parent() : this;
+}
+
+void TCustomForm::CMDialogKey(TMessage& message) {
+  const TShiftState shift = KeyDataToShiftState(message.LParam);
+  if (!(shift & ssAlt)) {
+    switch (message.WParam) {
+      case VK_TAB:
+        if (!(shift & ssCtrl)) {
+          SelectNext(FActiveControl, !(shift & ssShift), true);
+          message.Result = 1;
+          return;
+        }
+        break;
+      case VK_LEFT:
+      case VK_RIGHT:
+      case VK_UP:
+      case VK_DOWN:
+        if (FActiveControl && FActiveControl->Parent()) {
+          FActiveControl->Parent()->SelectNext(FActiveControl, message.WParam == VK_RIGHT || message.WParam == VK_DOWN,
+                                               false);
+          message.Result = 1;
+        }
+        return;
+      default: break;
+    }
+  }
+  TWinControl::CMDialogKey(message);
+}
+
+bool TCustomForm::IsShortCut(TMessage& message) {
+  bool handled = false;
+  if (OnShortCut) OnShortCut(message, handled);
+  return handled;
+}
+
 void TCustomForm::Dispatch(TMessage& message) {
   if (message.Msg == WM_CLOSE) {
     Close();
@@ -143,6 +254,16 @@ void TApplication::Terminate() {
   if (FTerminated) return;
   FTerminated = true;
   if (BackendInstalled()) Backend().Quit(0);
+}
+
+intptr_t TApplication::Perform(unsigned msg, uintptr_t wparam, intptr_t lparam) {
+  TMessage message{msg, wparam, lparam, 0};
+  if (msg == CM_APPKEYDOWN && OnShortCut) {
+    bool handled = false;
+    OnShortCut(message, handled);
+    message.Result = handled ? 1 : 0;
+  }
+  return message.Result;
 }
 
 void TApplication::ProcessMessages() {

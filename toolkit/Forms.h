@@ -27,6 +27,30 @@ public:
   void SetVisible(bool visible) override;
   void Close();
 
+  // Keyboard. The active control is the one that has (or gets, when the form is activated) the
+  // keyboard; the focused control is the one the enter and exit actions last reached.
+  TWinControl* ActiveControl() const { return FActiveControl; }
+  // Raises "Cannot focus a disabled or invisible window" for a control that cannot take it.
+  void SetActiveControl(TWinControl* control);
+  TWinControl* FocusedControl() const { return FFocusedControl; }
+  // Makes the control the active one and gives it the system focus.
+  void FocusControl(TWinControl* control);
+  void SetFocus() override;
+  // Called when a control of this form received the system focus: the exit actions from the
+  // previously focused control up to the common parent, the enter actions down to the new one,
+  // then CM_FOCUSCHANGED to every control of the form. False when focus moved again meanwhile.
+  bool SetFocusedControl(TWinControl* control);
+  // Whether this form's window is the system's active window.
+  bool Active() const;
+  bool KeyPreview() const { return FKeyPreview; }
+  void SetKeyPreview(bool v) { FKeyPreview = v; }
+  // The form's shortcut test: OnShortCut may take the key (it sets handled).
+  using TShortCutEvent = std::function<void(TMessage& message, bool& handled)>;
+  TShortCutEvent OnShortCut;
+  virtual bool IsShortCut(TMessage& message);
+  // A windowed control left the form's tree: the form lets go of it.
+  void ControlRemoved(TWinControl* control);
+
   TNotifyEvent OnCreate;
   TNotifyEvent OnDestroy;
   // Called once after construction (the stored layout is in place) and once before destruction
@@ -41,9 +65,17 @@ protected:
   void CreateHandle() override;
   void Dispatch(TMessage& message) override;
   void BoundsChanged() override;
+  // Tab and Shift+Tab walk the tab order; arrow keys move among the active control's siblings.
+  void CMDialogKey(TMessage& message) override;
+  void Notification(TComponent* component, TOperation operation) override;
 
 private:
   void ApplyFrame();
+  void SetWindowFocus();
+  TWinControl* FActiveControl = nullptr;
+  TWinControl* FFocusedControl = nullptr;
+  bool FKeyPreview = false;
+  int FFocusCount = 0;
   TBorderStyle FBorderStyle = TBorderStyle::bsSizeable;
   TBorderIcons FBorderIcons = biSystemMenu | biMinimize | biMaximize;
   TPosition FPosition = TPosition::poDesigned;
@@ -97,6 +129,10 @@ public:
 
   // Destroys the forms (their destroy handlers run first).
   void DestroyForms();
+
+  // The application's own messages: CM_APPKEYDOWN answers 1 when OnShortCut takes the key.
+  intptr_t Perform(unsigned msg, uintptr_t wparam = 0, intptr_t lparam = 0);
+  std::function<void(TMessage& message, bool& handled)> OnShortCut;
 
 private:
   void AddForm(TCustomForm* form);

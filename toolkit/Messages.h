@@ -2,6 +2,9 @@
 // Messages of the toolkit: a control's behaviour is written once, against these numbers; the GUI
 // backend turns its own events into them.
 #include <cstdint>
+#include <string>
+
+#include "toolkit/Types.h"
 
 struct TMessage {
   unsigned Msg = 0;
@@ -76,16 +79,27 @@ enum : unsigned {
   CM_TEXTCHANGED = CM_BASE + 18,
   CM_MOUSEENTER = CM_BASE + 19,
   CM_MOUSELEAVE = CM_BASE + 20,
+  CM_APPKEYDOWN = CM_BASE + 22,
+  CM_ENTER = CM_BASE + 26,
+  CM_EXIT = CM_BASE + 27,
+  CM_WANTSPECIALKEY = CM_BASE + 30,
+  CM_SHOWHINTCHANGED = CM_BASE + 34,
+  CM_PARENTSHOWHINTCHANGED = CM_BASE + 35,
+  CM_TABSTOPCHANGED = CM_BASE + 40,
+  CM_CHILDKEY = CM_BASE + 46,
   CM_HINTSHOW = CM_BASE + 48,
   CN_BASE = 0xBC00,
   CN_KEYDOWN = CN_BASE + WM_KEYDOWN,
   CN_KEYUP = CN_BASE + WM_KEYUP,
   CN_CHAR = CN_BASE + WM_CHAR,
+  CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN,
+  CN_SYSCHAR = CN_BASE + WM_SYSCHAR,
 };
 
 // Virtual key codes.
 enum : unsigned {
   VK_LBUTTON = 0x01,
+  VK_CANCEL = 0x03,
   VK_BACK = 0x08,
   VK_TAB = 0x09,
   VK_RETURN = 0x0D,
@@ -102,13 +116,55 @@ enum : unsigned {
   VK_UP = 0x26,
   VK_RIGHT = 0x27,
   VK_DOWN = 0x28,
+  VK_EXECUTE = 0x2B,
   VK_INSERT = 0x2D,
   VK_DELETE = 0x2E,
   VK_F1 = 0x70,
+  // Digits and letters are their own upper-case ASCII codes ('0'..'9', 'A'..'Z').
 };
+
+// Key data (LParam of key messages): repeat count in bits 0-15, scan code in 16-23, Alt held in
+// bit 29, the key's previous state in 30 and the transition (released) in 31, as the system gives
+// them. The toolkit also carries the Shift and Ctrl state of the moment in bits 25 and 26, which
+// the system leaves reserved, so that a key message says its whole shift state by itself.
+enum : uint32_t {
+  KF_REPEATMASK = 0xFFFF,
+  KF_SHIFTDOWN = 1u << 25,
+  KF_CTRLDOWN = 1u << 26,
+  KF_ALTDOWN = 1u << 29,
+  KF_REPEAT = 1u << 30,
+  KF_UP = 1u << 31,
+};
+inline intptr_t MakeKeyData(bool shift, bool ctrl, bool alt, bool released = false, unsigned repeat = 1) {
+  uint32_t d = repeat & KF_REPEATMASK;
+  if (shift) d |= KF_SHIFTDOWN;
+  if (ctrl) d |= KF_CTRLDOWN;
+  if (alt) d |= KF_ALTDOWN;
+  if (released) d |= KF_UP | KF_REPEAT;
+  return static_cast<intptr_t>(d);
+}
 
 // Mouse key state flags carried in WParam of mouse messages.
 enum : unsigned { MK_LBUTTON = 0x0001, MK_RBUTTON = 0x0002, MK_SHIFT = 0x0004, MK_CONTROL = 0x0008 };
 
 // Dialog codes answered to WM_GETDLGCODE.
 enum : unsigned { DLGC_WANTARROWS = 0x0001, DLGC_WANTTAB = 0x0002, DLGC_WANTALLKEYS = 0x0004, DLGC_WANTCHARS = 0x0080 };
+
+// What a windowed control's paint message brings when it carries no device context: the device
+// context of the window being painted and the rectangle that needs it (client coordinates). A
+// control that paints everything itself reads it with BeginPaint and ends with EndPaint.
+class TDeviceContext;
+struct TPaintStruct {
+  TDeviceContext* DC = nullptr;
+  TRect Paint;
+  bool Erase = false;  // never set: invalidation never erases
+};
+
+// What CM_HINTSHOW carries (LParam): the control may change the text or refuse the hint by
+// answering non-zero.
+class TControl;
+struct THintInfo {
+  TControl* HintControl = nullptr;
+  TPoint CursorPos;  // in the control's client coordinates
+  std::string HintStr;
+};

@@ -25,6 +25,9 @@ public:
   void ProcessMessages() override { FInner.ProcessMessages(); }
   void Quit(int code) override { FInner.Quit(code); }
   int ScreenBitsPerPixel() const override { return FInner.ScreenBitsPerPixel(); }
+  TSize ScreenSize() const override { return FInner.ScreenSize(); }
+  TPoint CursorPos() const override { return FInner.CursorPos(); }
+  TWinControl* ControlAtScreenPoint(TPoint p) const override { return FInner.ControlAtScreenPoint(p); }
 
 private:
   IBackend& FInner;

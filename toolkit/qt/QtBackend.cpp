@@ -8,6 +8,7 @@
 #include <QEnterEvent>
 #include <QEventLoop>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -42,6 +43,22 @@ uintptr_t KeysFrom(const QMouseEvent* e) {
   return keys;
 }
 
+// Which control a widget stands for: every widget the backend makes for a windowed control
+// carries it, and a widget inside one (a text view's viewport) belongs to the nearest such.
+const char* const kControlProperty = "qvControl";
+
+TWinControl* ControlOf(const QWidget* widget) {
+  for (const QWidget* w = widget; w; w = w->parentWidget()) {
+    const QVariant v = w->property(kControlProperty);
+    if (v.isValid()) return static_cast<TWinControl*>(v.value<void*>());
+  }
+  return nullptr;
+}
+
+void MarkControl(QWidget* widget, TWinControl* control) {
+  widget->setProperty(kControlProperty, QVariant::fromValue(static_cast<void*>(control)));
+}
+
 // The widget behind every windowed control: it turns Qt's events into the toolkit's messages.
 class ControlWidget : public QWidget {
 public:
@@ -50,15 +67,29 @@ public:
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
+    // The toolkit decides where Tab goes; the widget only has to be able to hold the focus.
+    setFocusPolicy(Qt::ClickFocus);
+    MarkControl(this, control);
   }
   TWinControl* FControl;
+  // What the toolkit marked for painting and has not been painted yet.
+  QRegion FInvalid;
+  // The paint in progress: its device context and rectangle.
+  TDeviceContext* FPaintDC = nullptr;
+  QRect FPaintRect;
 
 protected:
   void paintEvent(QPaintEvent* e) override {
     QPainter painter(this);
     QtDeviceContext dc(painter, e->region(), nullptr, false);
-    ProtectedCall([&] { FControl->PaintHandler(dc); });
+    FInvalid -= e->region();
+    FPaintDC = &dc;
+    FPaintRect = e->rect();
+    TWinControl* control = FControl;
+    ProtectedCall([&] { control->Perform(WM_PAINT); });
+    FPaintDC = nullptr;
   }
+  bool focusNextPrevChild(bool) override { return false; }
   void Send(unsigned msg, QMouseEvent* e) {
     const QPoint p = e->position().toPoint();
     TWinControl* control = FControl;
@@ -77,29 +108,18 @@ protected:
     else if (e->button() == Qt::RightButton) Send(WM_RBUTTONDOWN, e);
   }
   void mouseMoveEvent(QMouseEvent* e) override { Send(WM_MOUSEMOVE, e); }
-  void enterEvent(QEnterEvent*) override {
-    TWinControl* control = FControl;
-    ProtectedCall([&] { control->Perform(CM_MOUSEENTER); });
-  }
-  void leaveEvent(QEvent*) override {
-    TWinControl* control = FControl;
-    ProtectedCall([&] { control->PeerMouseLeft(); });
-  }
   bool event(QEvent* e) override {
     if (e->type() == QEvent::ToolTip) {
       auto* help = static_cast<QHelpEvent*>(e);
-      std::string hint;
-      TControl* owner = FControl;
+      const TPoint p{help->pos().x(), help->pos().y()};
+      THintInfo info;
       bool show = false;
-      // A hint shows when the control, or the first parent that decides, has hints on.
-      for (TControl* c = owner; c; c = c->Parent()) {
-        if (!c->ParentShowHint() || !c->Parent()) {
-          show = c->ShowHint();
-          break;
-        }
-      }
-      hint = FControl->HintAt({help->pos().x(), help->pos().y()});
-      if (show && !hint.empty()) QToolTip::showText(help->globalPos(), QString::fromStdString(hint), this);
+      ProtectedCall([&] {
+        TControl* under = FControl->ControlAtPos(p);
+        const TPoint local = under ? TPoint{p.X - under->Left(), p.Y - under->Top()} : p;
+        show = HintToShow(under ? under : FControl, local, info);
+      });
+      if (show) QToolTip::showText(help->globalPos(), QString::fromStdString(info.HintStr), this);
       else QToolTip::hideText();
       return true;
     }
@@ -145,12 +165,33 @@ public:
   void SetBackgroundColor(TColor) override {}
   void Invalidate(const TRect* r) override {
     if (!FWidget) return;
-    if (r) FWidget->update(QRect(r->Left, r->Top, r->Width(), r->Height()));
-    else FWidget->update();
+    const QRect rect = r ? QRect(r->Left, r->Top, r->Width(), r->Height()) : FWidget->rect();
+    if (auto* cw = dynamic_cast<ControlWidget*>(FWidget.data())) cw->FInvalid += rect;
+    FWidget->update(rect);
+  }
+  void ValidateRect(const TRect& r) override {
+    if (auto* cw = dynamic_cast<ControlWidget*>(FWidget.data())) cw->FInvalid -= QRect(r.Left, r.Top, r.Width(), r.Height());
   }
   void Update() override {
-    if (FWidget) FWidget->repaint();
+    auto* cw = dynamic_cast<ControlWidget*>(FWidget.data());
+    if (!cw) {
+      if (FWidget) FWidget->repaint();
+      return;
+    }
+    if (cw->FInvalid.isEmpty() || !cw->isVisible()) return;
+    const QRegion invalid = cw->FInvalid;
+    cw->repaint(invalid);
   }
+  TDeviceContext* BeginPaint(TPaintStruct& paint) override {
+    auto* cw = dynamic_cast<ControlWidget*>(FWidget.data());
+    if (!cw || !cw->FPaintDC) return nullptr;
+    const QRect r = cw->FPaintRect;
+    paint.DC = cw->FPaintDC;
+    paint.Paint = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    paint.Erase = false;
+    return cw->FPaintDC;
+  }
+  void EndPaint(const TPaintStruct&) override {}
   void SetMouseCapture(bool) override {
     // Qt holds the pointer for the widget while a button is down, which is what capture is
     // used for here.
@@ -170,10 +211,16 @@ public:
     QPoint q = FWidget->mapFromGlobal(QPoint(p.X, p.Y));
     return {q.x(), q.y()};
   }
+  TPoint ClientToScreen(TPoint p) const override {
+    if (!FWidget) return p;
+    QPoint q = FWidget->mapToGlobal(QPoint(p.X, p.Y));
+    return {q.x(), q.y()};
+  }
   TPoint CursorPos() const override {
     QPoint q = QCursor::pos();
     return {q.x(), q.y()};
   }
+  bool IsActiveWindow() const override { return FWidget && FWidget->isActiveWindow(); }
 
 protected:
   QPointer<QWidget> FWidget;
@@ -274,7 +321,11 @@ private:
 class TimerPeer : public ITimerPeer {
 public:
   explicit TimerPeer(std::function<void()> onTick) : FOnTick(std::move(onTick)) {
-    QObject::connect(&FTimer, &QTimer::timeout, [this] { FOnTick(); });
+    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+      // A tick may stop and destroy this very timer: run a copy of the handler.
+      std::function<void()> tick = FOnTick;
+      tick();
+    });
   }
   void Start(unsigned intervalMs) override {
     FTimer.start(static_cast<int>(std::min<unsigned>(intervalMs, static_cast<unsigned>(INT_MAX))));
@@ -308,16 +359,134 @@ private:
 
 }  // namespace
 
+// Turns Qt's keyboard, focus and pointer-crossing events of every widget into the toolkit's
+// messages, wherever they land: the toolkit's own widgets and native ones (the text view) alike.
+class ToolkitEventFilter : public QObject {
+protected:
+  bool eventFilter(QObject* object, QEvent* e) override {
+    switch (e->type()) {
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease: {
+        auto* widget = qobject_cast<QWidget*>(object);
+        if (!widget || widget != QApplication::focusWidget()) return false;
+        return Key(widget, static_cast<QKeyEvent*>(e), e->type() == QEvent::KeyPress);
+      }
+      case QEvent::FocusIn:
+      case QEvent::FocusOut: {
+        // By the time either arrives, the application knows the new focus widget.
+        TWinControl* now = ControlOf(QApplication::focusWidget());
+        ProtectedCall([&] { ChangeSystemFocus(now); });
+        return false;
+      }
+      case QEvent::Enter: {
+        auto* widget = qobject_cast<QWidget*>(object);
+        if (TWinControl* control = widget ? ControlOf(widget) : nullptr) {
+          // Qt tells a parent nothing when the pointer moves on into a child window, so the
+          // windowless control it left hears it here.
+          ProtectedCall([&] { MouseIdle(control); });
+        }
+        return false;
+      }
+      case QEvent::Leave: {
+        auto* widget = qobject_cast<QWidget*>(object);
+        const QVariant v = widget ? widget->property(kControlProperty) : QVariant();
+        if (v.isValid()) {
+          auto* control = static_cast<TWinControl*>(v.value<void*>());
+          ProtectedCall([&] { control->PeerMouseLeft(); });
+        }
+        return false;
+      }
+      default: return false;
+    }
+  }
+
+private:
+  static unsigned VirtualKey(int key) {
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return static_cast<unsigned>('A' + (key - Qt::Key_A));
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) return static_cast<unsigned>('0' + (key - Qt::Key_0));
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return VK_F1 + static_cast<unsigned>(key - Qt::Key_F1);
+    switch (key) {
+      case Qt::Key_Tab:
+      case Qt::Key_Backtab: return VK_TAB;
+      case Qt::Key_Return:
+      case Qt::Key_Enter: return VK_RETURN;
+      case Qt::Key_Escape: return VK_ESCAPE;
+      case Qt::Key_Space: return VK_SPACE;
+      case Qt::Key_Backspace: return VK_BACK;
+      case Qt::Key_Left: return VK_LEFT;
+      case Qt::Key_Up: return VK_UP;
+      case Qt::Key_Right: return VK_RIGHT;
+      case Qt::Key_Down: return VK_DOWN;
+      case Qt::Key_Home: return VK_HOME;
+      case Qt::Key_End: return VK_END;
+      case Qt::Key_PageUp: return VK_PRIOR;
+      case Qt::Key_PageDown: return VK_NEXT;
+      case Qt::Key_Insert: return VK_INSERT;
+      case Qt::Key_Delete: return VK_DELETE;
+      case Qt::Key_Shift: return VK_SHIFT;
+      case Qt::Key_Control: return VK_CONTROL;
+      case Qt::Key_Alt: return VK_MENU;
+      case Qt::Key_Cancel: return VK_CANCEL;
+      case Qt::Key_Execute: return VK_EXECUTE;
+      default: return 0;
+    }
+  }
+  // The character a key press types, as a code point; 0 for none.
+  static char32_t Character(const QKeyEvent* e) {
+    const QList<uint> text = e->text().toUcs4();
+    if (!text.isEmpty()) return static_cast<char32_t>(text.front());
+    // With Alt held some systems give no text: the key's own letter or digit then.
+    const int key = e->key();
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) {
+      const char32_t c = static_cast<char32_t>('a' + (key - Qt::Key_A));
+      return (e->modifiers() & Qt::ShiftModifier) ? c - 32 : c;
+    }
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) return static_cast<char32_t>('0' + (key - Qt::Key_0));
+    return 0;
+  }
+  static bool Key(QWidget* widget, QKeyEvent* e, bool press) {
+    const Qt::KeyboardModifiers m = e->modifiers();
+    const bool shift = m & Qt::ShiftModifier, ctrl = m & Qt::ControlModifier, alt = m & Qt::AltModifier;
+    const bool sys = alt && !ctrl;
+    intptr_t data = MakeKeyData(shift || e->key() == Qt::Key_Backtab, ctrl, alt, !press);
+    if (press && e->isAutoRepeat()) data |= KF_REPEAT;
+    const unsigned vk = VirtualKey(e->key());
+    QPointer<QWidget> guard(widget);
+    bool taken = false, notified = false;
+    ProtectedCall([&] {
+      TWinControl* control = ControlOf(widget);
+      if (!control) return;
+      if (vk != 0) {
+        const unsigned msg = press ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
+        taken = DispatchKeyMessage(control, msg, vk, data, &notified);
+      }
+      // Characters come from key presses that no notification took, as the system translates them.
+      if (!press || notified || !guard) return;
+      const char32_t ch = Character(e);
+      if (ch == 0) return;
+      control = ControlOf(guard.data());
+      if (control && DispatchKeyMessage(control, sys ? WM_SYSCHAR : WM_CHAR, ch, data, nullptr)) taken = true;
+    });
+    return taken;
+  }
+};
+
 class QtBackend : public IBackend {
 public:
   QtBackend(int& argc, char** argv) : FApp(argc, argv), FScreenImage(1, 1, QImage::Format_RGB32),
                                       FScreenPainter(&FScreenImage),
                                       FScreenDC(FScreenPainter, QRegion(0, 0, 1, 1), &FScreenImage, false) {
     QApplication::setQuitOnLastWindowClosed(false);
+    FApp.installEventFilter(&FFilter);
   }
   ~QtBackend() override { FScreenPainter.end(); }
 
   std::unique_ptr<IWindowPeer> CreateWindowPeer(TWinControl* control, IWindowPeer* parent) override {
+    std::unique_ptr<IWindowPeer> peer = CreatePeerWidget(control, parent);
+    if (peer && peer->NativeWidget()) MarkControl(static_cast<QWidget*>(peer->NativeWidget()), control);
+    return peer;
+  }
+  std::unique_ptr<IWindowPeer> CreatePeerWidget(TWinControl* control, IWindowPeer* parent) {
     QWidget* parentWidget = parent ? static_cast<QWidget*>(parent->NativeWidget()) : nullptr;
     if (dynamic_cast<TRichEdit*>(control)) return std::make_unique<RichEditPeer>(new QTextEdit(parentWidget));
     return std::make_unique<WidgetPeer<IWindowPeer>>(new ControlWidget(control, parentWidget));
@@ -409,6 +578,18 @@ public:
     // Wakes the loop if it is waiting for events.
     QMetaObject::invokeMethod(&FApp, [] {}, Qt::QueuedConnection);
   }
+  TSize ScreenSize() const override {
+    QScreen* s = QGuiApplication::primaryScreen();
+    if (!s) return {};
+    return {s->geometry().width(), s->geometry().height()};
+  }
+  TPoint CursorPos() const override {
+    const QPoint q = QCursor::pos();
+    return {q.x(), q.y()};
+  }
+  TWinControl* ControlAtScreenPoint(TPoint p) const override {
+    return ControlOf(QApplication::widgetAt(QPoint(p.X, p.Y)));
+  }
   int ScreenBitsPerPixel() const override {
     QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->depth() : 32;
@@ -416,6 +597,7 @@ public:
 
 private:
   QApplication FApp;
+  ToolkitEventFilter FFilter;
   QImage FScreenImage;
   QPainter FScreenPainter;
   QtDeviceContext FScreenDC;
