@@ -355,6 +355,11 @@ void TControl::Invalidate() {
 }
 
 void TControl::Update() {
+  // A window paints what is invalid in it; a windowless control's pixels are its parent's.
+  if (auto* w = dynamic_cast<TWinControl*>(this)) {
+    if (w->Peer()) w->Peer()->Update();
+    return;
+  }
   if (FParent) FParent->Update();
 }
 

@@ -1,0 +1,113 @@
+// Real Qt events through the backend: keys, focus and the pointer crossing into a child window.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "toolkit/ComCtrls.h"
+#include "toolkit/ExtCtrls.h"
+#include "toolkit/Forms.h"
+
+namespace {
+
+using TLog = std::vector<std::string>;
+
+QWidget* WidgetOf(TWinControl* c) { return static_cast<QWidget*>(c->Peer()->NativeWidget()); }
+
+class THoverProbe : public TGraphicControl {
+public:
+  THoverProbe(TComponent* owner, TWinControl* parent, TLog& log) : TGraphicControl(owner), Log(log) {
+    SetParent(parent);
+    SetBounds(10, 10, 50, 50);
+  }
+  TLog& Log;
+
+protected:
+  void CMMouseEnter(TMessage&) override { Log.push_back("enter"); }
+  void CMMouseLeave(TMessage&) override { Log.push_back("leave"); }
+};
+
+class QtEvents : public testing::Test {
+protected:
+  void SetUp() override {
+    Form = std::make_unique<TForm>(nullptr);
+    Form->SetBorderStyle(TBorderStyle::bsNone);
+    Form->SetBounds(0, 0, 300, 200);
+    Container = new TPanel(Form.get());
+    Container->SetParent(Form.get());
+    Container->SetBounds(0, 0, 300, 200);
+    First = new TPanel(Form.get());
+    First->SetName("First");
+    First->SetParent(Container);
+    First->SetBounds(100, 10, 50, 50);
+    First->SetTabStop(true);
+    Notes = new TRichEdit(Form.get());
+    Notes->SetName("Notes");
+    Notes->SetParent(Container);
+    Notes->SetBounds(100, 100, 150, 80);
+    Notes->SetTabStop(true);
+    Form->Show();
+    QWidget* window = WidgetOf(Form.get());
+    QApplication::setActiveWindow(window);
+    (void)QTest::qWaitForWindowActive(window, 1000);
+    QApplication::processEvents();
+  }
+  void TearDown() override {
+    Form.reset();
+    QApplication::processEvents();
+  }
+  std::unique_ptr<TForm> Form;
+  TPanel* Container = nullptr;
+  TPanel* First = nullptr;
+  TRichEdit* Notes = nullptr;
+};
+
+TEST_F(QtEvents, TabThroughTheBackendMovesTheFocusInTabOrder) {
+  TLog log;
+  First->OnEnter = [&](TObject*) { log.push_back("First enter"); };
+  Notes->OnEnter = [&](TObject*) { log.push_back("Notes enter"); };
+  First->SetFocus();
+  QApplication::processEvents();
+  ASSERT_EQ(FocusedWindow(), First);
+  QTest::keyClick(WidgetOf(First), Qt::Key_Tab);
+  QApplication::processEvents();
+  EXPECT_EQ(FocusedWindow(), Notes);
+  EXPECT_EQ(QApplication::focusWidget(), WidgetOf(Notes)) << "the system focus follows the toolkit's";
+  QTest::keyClick(WidgetOf(Notes), Qt::Key_Backtab, Qt::ShiftModifier);
+  QApplication::processEvents();
+  EXPECT_EQ(FocusedWindow(), First);
+  EXPECT_EQ(log, (TLog{"First enter", "Notes enter", "First enter"}));
+}
+
+TEST_F(QtEvents, KeysReachTheFocusedControlAsMessages) {
+  TLog log;
+  First->OnKeyDown = [&](TObject*, uint16_t& key, TShiftState shift) {
+    log.push_back("down " + std::to_string(key) + (shift & ssShift ? " shift" : ""));
+  };
+  First->OnKeyPress = [&](TObject*, char32_t& ch) { log.push_back(std::string("press ") + static_cast<char>(ch)); };
+  First->OnKeyUp = [&](TObject*, uint16_t& key, TShiftState) { log.push_back("up " + std::to_string(key)); };
+  First->SetFocus();
+  QTest::keyClick(WidgetOf(First), Qt::Key_A, Qt::ShiftModifier, 0);
+  // The Shift key is a key of its own; the character is the text the event carries.
+  EXPECT_EQ(log, (TLog{"down 16 shift", "down 65 shift", "press a", "up 65", "up 16"}));
+}
+
+TEST_F(QtEvents, ThePointerMovingIntoAChildWindowLeavesTheWindowlessControl) {
+  TLog log;
+  new THoverProbe(Form.get(), Container, log);
+  QWidget* container = WidgetOf(Container);
+  QTest::mouseMove(container, QPoint(5, 150));
+  QTest::mouseMove(container, QPoint(30, 30));
+  QApplication::processEvents();
+  ASSERT_EQ(log, (TLog{"enter"}));
+  // Straight from the windowless control into the text view beside it.
+  QTest::mouseMove(WidgetOf(Notes), QPoint(20, 20));
+  QApplication::processEvents();
+  EXPECT_EQ(log, (TLog{"enter", "leave"}));
+  EXPECT_EQ(MouseControl(), Notes);
+}
+
+}  // namespace
