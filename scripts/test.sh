@@ -15,8 +15,8 @@ cmake --build "$build" -j"$jobs"
 # The readers of outside data and the pixel code under AddressSanitizer and
 # UndefinedBehaviorSanitizer: any read or write outside a buffer fails the run.
 cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON -DQV_BENCH=OFF >/dev/null
-cmake --build "$asan" -j"$jobs" --target platform_tests dib_tests toolkit_tests
-for t in platform_tests dib_tests toolkit_tests; do
+cmake --build "$asan" -j"$jobs" --target platform_tests dib_tests toolkit_tests dibcontrols_tests
+for t in platform_tests dib_tests toolkit_tests dibcontrols_tests; do
   echo "== $t under the sanitizers"
   ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
     "$asan/tests/$t" --gtest_brief=1

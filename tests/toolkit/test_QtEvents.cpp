@@ -19,6 +19,7 @@ QWidget* WidgetOf(TWinControl* c) { return static_cast<QWidget*>(c->Peer()->Nati
 
 class THoverProbe : public TGraphicControl {
 public:
+  QV_CLASS(THoverProbe)
   THoverProbe(TComponent* owner, TWinControl* parent, TLog& log) : TGraphicControl(owner), Log(log) {
     SetParent(parent);
     SetBounds(10, 10, 50, 50);
@@ -108,6 +109,9 @@ TEST_F(QtEvents, ThePointerMovingIntoAChildWindowLeavesTheWindowlessControl) {
   QApplication::processEvents();
   EXPECT_EQ(log, (TLog{"enter", "leave"}));
   EXPECT_EQ(MouseControl(), Notes);
+  EXPECT_EQ(Backend().ControlAtScreenPoint(Notes->ClientToScreen({5, 5})), Notes);
+  EXPECT_EQ(FindDragTarget(Container->ClientToScreen({30, 30}))->ClassName(), std::string("THoverProbe"));
+  EXPECT_TRUE(Form->FormIsActiveWindow());
 }
 
 }  // namespace
