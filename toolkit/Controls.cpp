@@ -34,6 +34,12 @@ TShiftState KeyDataToShiftState(intptr_t keyData) {
   return s;
 }
 
+namespace {
+TShiftState gKeyboardShiftState = 0;
+}
+
+TShiftState GetKeyboardShiftState() { return gKeyboardShiftState; }
+
 TWinControl* FocusedWindow() { return gFocusedWindow; }
 
 void ChangeSystemFocus(TWinControl* control) {
@@ -49,6 +55,7 @@ void ChangeSystemFocus(TWinControl* control) {
 bool DispatchKeyMessage(TWinControl* focused, unsigned msg, uintptr_t wparam, intptr_t lparam,
                         bool* takenByNotification) {
   if (takenByNotification) *takenByNotification = false;
+  gKeyboardShiftState = KeyDataToShiftState(lparam);
   if (!focused) return false;
   // The notification first: navigation, dialog keys and shortcuts take the key here.
   if (focused->Perform(CN_BASE + msg, wparam, lparam) != 0) {

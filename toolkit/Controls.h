@@ -30,6 +30,8 @@ using TKeyPressEvent = std::function<void(TObject* sender, char32_t& key)>;
 
 // The shift state a key message carries in its key data.
 TShiftState KeyDataToShiftState(intptr_t keyData);
+// The Shift, Ctrl and Alt keys as the last key message found them.
+TShiftState GetKeyboardShiftState();
 
 enum TControlStyleFlag : unsigned {
   csAcceptsControls = 1u << 0,

@@ -1,0 +1,123 @@
+#pragma once
+// The base of the windowless picture controls. A DIB control lives in a DIB container, paints
+// into a scratch picture that starts as a copy of what lies beneath it and is blended back at the
+// control's Opacity, tracks the pointer (with the capture taken into account), can repeat a held
+// button, takes the container's keyboard, refers to pictures of an image list through links, and
+// moves its Children with it.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dib/cDIB.h"
+#include "dib/cDIBImageList.h"
+#include "dibcontrols/cDIBFeatures.h"
+#include "dibcontrols/cDIBTimer.h"
+#include "toolkit/Controls.h"
+
+class TCustomDIBContainer;
+
+QV_EXCEPTION(EDIBControlError, Exception)
+
+enum TDialogKey : unsigned { dkTab = 1, dkArrows = 2, dkAllKeys = 4 };
+using TDialogKeys = unsigned;
+using TTabOrder = int16_t;
+
+class TCustomDIBControl : public TGraphicControl {
+public:
+  QV_CLASS(TCustomDIBControl)
+  // The owner must be a DIB container or own one: "Owner cannot be nil", "Parent must be a
+  // TDIBContainer".
+  explicit TCustomDIBControl(TComponent* owner);
+  ~TCustomDIBControl() override;
+
+  // A parent that is no DIB container is replaced by the first DIB container it owns.
+  void SetParent(TWinControl* parent) override;
+  void SetBounds(int left, int top, int width, int height) override;
+  void WndProc(TMessage& message) override;
+  void Click() override;
+  void Loaded() override;
+
+  TCustomDIBContainer* Container() const;
+
+  TDIBImageList* DIBImageList() const { return FDIBImageList; }
+  void SetDIBImageList(TDIBImageList* value);
+  const TObjectList<TDIBImageLink>& ImageLinks() const { return FImageLinks; }
+  TDIBImageLink* CreateImageLink();
+
+  uint8_t Opacity() const { return FOpacity; }
+  virtual void SetOpacity(uint8_t value);
+  char32_t Accelerator() const { return FAccelerator; }
+  void SetAccelerator(char32_t value) { FAccelerator = value; }
+  TTabOrder DIBTabOrder() const;
+  void SetDIBTabOrder(TTabOrder value);
+  TTabOrder StoredDIBTabOrder() const { return FStoredDIBTabOrder; }
+  TDialogKeys DialogKeys() const { return FDialogKeys; }
+  void SetDialogKeys(TDialogKeys value) { FDialogKeys = value; }
+  bool AutoRepeat() const { return FAutoRepeat; }
+  void SetAutoRepeat(bool value) { FAutoRepeat = value; }
+  uint32_t RepeatInterval() const { return FRepeatInterval; }
+  void SetRepeatInterval(uint32_t value) { FRepeatInterval = value; }
+  TDIBTimer* RepeatTimer() const { return FRepeatTimer.get(); }
+
+  bool Focused() const { return FFocused; }
+  bool Hot() const { return FHot; }
+  bool PointerInside() const { return FPointerInside; }
+  TControlList* Children() const { return FChildren.get(); }
+  TDIBFeatures* DIBFeatures() const { return FDIBFeatures.get(); }
+  TCanvas* DrawCanvas() const { return FDrawCanvas.get(); }
+  TWinDIB* DrawDIB() const { return FDrawDIB; }
+  void SetDrawDIB(TWinDIB* dib) { FDrawDIB = dib; }
+
+  TNotifyEvent OnEnter, OnExit, OnMouseEnter, OnMouseLeave;
+  TKeyEvent OnKeyDown, OnKeyUp;
+  TKeyPressEvent OnKeyPress;
+
+  // Operations the container and descendants use.
+  virtual void AdjustCompositionRect(TRect& rect) { (void)rect; }
+  virtual void HighlightOn() {}
+  virtual void HighlightOff() {}
+  virtual void FocusEnter();
+  virtual void FocusExit();
+  virtual bool HandleKeyDown(TMessage& message);
+  virtual bool HandleKeyPress(TMessage& message);
+  virtual bool HandleKeyUp(TMessage& message);
+  virtual void PointerEnter();
+  virtual void PointerLeave();
+  virtual void ImageChanged(int index, uint8_t change) {
+    (void)index;
+    (void)change;
+  }
+  virtual bool IsShortCutKey(TMessage& message);
+  virtual void PaintDIB() {}
+  virtual void StopRepeat() { FStopRepeatRequested = true; }
+
+protected:
+  void Dispatch(TMessage& message) override;
+  void Notification(TComponent* component, TOperation operation) override;
+
+private:
+  friend class TCustomDIBContainer;
+  void PaintProtocol(TMessage& message);
+  void RepeatTick(TObject* sender);
+
+  TObjectList<TDIBImageLink> FImageLinks;
+  TDIBImageList* FDIBImageList = nullptr;
+  std::unique_ptr<TCanvas> FDrawCanvas;
+  TWinDIB* FDrawDIB = nullptr;
+  char32_t FAccelerator = 0;
+  bool FFocused = false;
+  bool FStopRepeatRequested = false;
+  bool FInSetBounds = false;
+  std::unique_ptr<TControlList> FChildren;
+  bool FAutoRepeat = false;
+  uint32_t FRepeatInterval = 250;
+  std::unique_ptr<TDIBTimer> FRepeatTimer;
+  TMessage FRepeatMessage;
+  bool FPointerInside = false;
+  bool FHot = false;
+  std::unique_ptr<TDIBFeatures> FDIBFeatures;
+  uint8_t FOpacity = 255;
+  TTabOrder FStoredDIBTabOrder = -1;
+  TDialogKeys FDialogKeys = dkArrows;
+};
