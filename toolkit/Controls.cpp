@@ -38,6 +38,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner), FFont(std::make_uniqu
 }
 
 TControl::~TControl() {
+  Destroying();
   if (gCaptureControl == this) gCaptureControl = nullptr;
   if (FParent) FParent->RemoveControl(this);
 }
@@ -301,11 +302,13 @@ void TGraphicControl::Dispatch(TMessage& message) {
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
-  // Children still here die with their window, as they always did.
+  Destroying();
+  // Children owned by this control or by nobody die with their window. A child another component
+  // owns (the form that read it, say) only leaves: its owner destroys it.
   while (ControlCount() > 0) {
     TControl* c = FControls.Items(ControlCount() - 1);
     RemoveControl(c);
-    delete c;
+    if (!c->Owner() || c->Owner() == this) delete c;
   }
   FPeer.reset();
 }
@@ -330,8 +333,10 @@ void TWinControl::RemoveControl(TControl* control) {
   if (gCaptureControl == control) gCaptureControl = nullptr;
   FControls.Remove(control);
   control->FParent = nullptr;
-  if (auto* w = dynamic_cast<TWinControl*>(control)) w->FPeer.reset();
-  if (control->Align() != TAlign::alNone) AlignControls();
+  // A control being destroyed is only partly there: its own destructor lets go of its window.
+  if (!control->HasState(csDestroying))
+    if (auto* w = dynamic_cast<TWinControl*>(control)) w->FPeer.reset();
+  if (control->Align() != TAlign::alNone && !HasState(csDestroying)) AlignControls();
 }
 
 void TWinControl::SetChildOrder(TControl* child, int order) {
