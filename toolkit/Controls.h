@@ -86,6 +86,7 @@ public:
   bool ShowHint() const { return FShowHint; }
   void SetShowHint(bool v) { FShowHint = v; FParentShowHint = false; }
   bool ParentShowHint() const { return FParentShowHint; }
+  void SetParentShowHint(bool v) { FParentShowHint = v; }
 
   TFont* Font() const { return FFont.get(); }
   bool ParentFont() const { return FParentFont; }
@@ -194,6 +195,11 @@ public:
   int IndexOfControl(const TControl* control) const { return FControls.IndexOf(control); }
   void SetChildOrder(TControl* child, int order);
 
+  bool TabStop() const { return FTabStop; }
+  void SetTabStop(bool v) { FTabStop = v; }
+  int TabOrder() const { return FTabOrder; }
+  void SetTabOrder(int v) { FTabOrder = v; }
+
   IWindowPeer* Peer() const { return FPeer.get(); }
   bool HandleAllocated() const { return FPeer != nullptr; }
   void HandleNeeded();
@@ -245,6 +251,8 @@ private:
   TControl* FMouseControl = nullptr;
   TControl* FCaptureControl = nullptr;
   bool FAligning = false;
+  bool FTabStop = false;
+  int FTabOrder = -1;
 };
 
 // A windowed control that paints itself on a canvas.
