@@ -312,12 +312,14 @@ private:
   TClassInfo& FInfo;
 };
 
-// Registers T (named by its QV_CLASS name) under its published base B (void for none).
+// Registers T (named by its QV_CLASS name) under its published base B (void for none), which
+// must be registered already ("Class %s not found" otherwise).
 // Components get a factory taking the owner; default-constructible persistents one without.
 template <class T, class B = void>
 TClassRegistrar<T> RegisterClassInfo() {
   const TClassInfo* parent = nullptr;
-  if constexpr (!std::is_void_v<B>) parent = FindClassInfo(B::StaticClassName());
+  // A base registered later would leave the class without the base's properties, silently.
+  if constexpr (!std::is_void_v<B>) parent = &RequireClassInfo(B::StaticClassName());
   TClassInfo& info = RegisterClassInfoRaw(T::StaticClassName(), parent, typeid(T));
   if constexpr (!std::is_abstract_v<T>) {
     if constexpr (std::is_base_of_v<TComponent, T> && std::is_constructible_v<T, TComponent*>)
