@@ -121,9 +121,9 @@ public:
   // belong to the root (one of that name and class the root already owns is read into); a
   // control nested in a windowed control becomes its child, in the order read. An event names
   // a published method of the root's class, which the handler calls on the root; naming one the
-  // class does not publish fails the read. Every component read is put
-  // in the loading state while it is read; after the whole tree (and its component references)
-  // each one's Loaded runs, in the order they were read.
+  // class does not publish fails the read. Every component read is put in the loading state
+  // while it is read; after the whole tree (and its component references) each one's Loaded
+  // runs, in the order they were read.
   TComponent* ReadRootComponent(TComponent* instance, TComponent* owner = nullptr);
   // The same for a component without signature (inside another stream).
   TComponent* ReadComponent(TComponent* instance, TComponent* owner = nullptr);
