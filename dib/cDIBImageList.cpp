@@ -65,6 +65,8 @@ TDIBImagesItem* TDIBImages::FindOrAddTemplate(const std::string& Name, int32_t N
 }
 
 void TDIBImages::ItemChanged(int Index, uint8_t Kind) {
+  // Items go while the list is being destroyed; a half-destroyed list is not asked its class.
+  if (!FList || FList->HasState(csDestroying)) return;
   if (auto* list = dynamic_cast<TDIBImageList*>(FList)) list->ItemChanged(this, Index, Kind);
 }
 

@@ -1,5 +1,7 @@
 #include "toolkit/Classes.h"
 
+#include <cstdlib>
+
 void ListIndexError(int index) { throw EListError(Format("List index out of bounds (%d)", index)); }
 
 void TPersistent::CopyFrom(TPersistent* source) {
@@ -21,6 +23,31 @@ void TPersistent::AssignError(TPersistent* source) {
   const char* sourceName = source ? source->ClassName() : "nil";
   throw EConvertAssignError(Format("Cannot assign a %s to a %s", sourceName, ClassName()));
 }
+
+void* TComponent::operator new(std::size_t size) {
+  void* storage = std::malloc(size ? size : 1);
+  if (!storage) throw std::bad_alloc();
+  return storage;
+}
+
+void* TComponent::operator new(std::size_t size, std::align_val_t alignment) {
+  const auto align = static_cast<std::size_t>(alignment);
+  // aligned_alloc wants a size that is a multiple of the alignment.
+  void* storage = std::aligned_alloc(align, (size + align - 1) / align * align);
+  if (!storage) throw std::bad_alloc();
+  return storage;
+}
+
+void TComponent::operator delete(TComponent* component, std::destroying_delete_t) {
+  // The start of the whole object, taken while its dynamic type is still known.
+  void* storage = dynamic_cast<void*>(component);
+  component->Destroying();
+  component->~TComponent();
+  std::free(storage);
+}
+
+void TComponent::operator delete(void* storage) noexcept { std::free(storage); }
+void TComponent::operator delete(void* storage, std::align_val_t) noexcept { std::free(storage); }
 
 TComponent::TComponent(TComponent* owner) {
   if (owner) owner->InsertComponent(this);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,18 @@ public:
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
 
+  // Deleting a component marks it destroying before the first destructor of its class chain
+  // runs, so that every notification sent while it goes can tell a dying component from a live
+  // one. The storage comes from the C allocator in both the plain and the over-aligned case, so
+  // that the deletion can free it without knowing the dynamic type's size or alignment.
+  static void* operator new(std::size_t size);
+  static void* operator new(std::size_t size, std::align_val_t alignment);
+  static void* operator new(std::size_t, void* place) noexcept { return place; }
+  static void operator delete(TComponent* component, std::destroying_delete_t);
+  // Used only when a constructor fails inside a new-expression.
+  static void operator delete(void* storage) noexcept;
+  static void operator delete(void* storage, std::align_val_t) noexcept;
+
   TComponent* Owner() const { return FOwner; }
   int ComponentCount() const { return static_cast<int>(FComponents.size()); }
   TComponent* Components(int index) const;
@@ -173,7 +186,8 @@ public:
 protected:
   virtual void Notification(TComponent* component, TOperation operation);
   void SetState(unsigned flags, bool on) { FState = on ? (FState | flags) : (FState & ~flags); }
-  // Called at the start of the destructor chain's last link; marks the component destroying.
+  // Marks the component destroying. Deletion does so before any destructor runs; destructors call
+  // it too, for components that live on the stack.
   void Destroying() { FState |= csDestroying; }
   void DestroyComponents();
 

@@ -112,6 +112,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner), FFont(std::make_uniqu
 }
 
 TControl::~TControl() {
+  Destroying();
   if (gCaptureControl == this) gCaptureControl = nullptr;
   if (gMouseControl == this) gMouseControl = nullptr;
   if (FParent) FParent->RemoveControl(this);
@@ -412,12 +413,16 @@ void TGraphicControl::Dispatch(TMessage& message) {
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
+  Destroying();
   if (gFocusedWindow == this) gFocusedWindow = nullptr;
-  // Children still here die with their window, as they always did.
+  // Leave the parent while this is still a window, so that its tab list and its form let go of it.
+  if (Parent()) Parent()->RemoveControl(this);
+  // Children owned by this control or by nobody die with their window. A child another component
+  // owns (the form that read it, say) only leaves: its owner destroys it.
   while (ControlCount() > 0) {
     TControl* c = FControls.Items(ControlCount() - 1);
     RemoveControl(c);
-    delete c;
+    if (!c->Owner() || c->Owner() == this) delete c;
   }
   FPeer.reset();
 }
@@ -443,15 +448,19 @@ void TWinControl::RemoveControl(TControl* control) {
   if (FCaptureControl == control) FCaptureControl = nullptr;
   if (gCaptureControl == control) gCaptureControl = nullptr;
   if (gMouseControl == control) gMouseControl = nullptr;
+  // The tab list is searched by address: a control in its last destructor is no window any more.
+  for (int i = FTabList.Count() - 1; i >= 0; --i)
+    if (static_cast<TControl*>(FTabList.Items(i)) == control) FTabList.Delete(i);
   if (auto* w = dynamic_cast<TWinControl*>(control)) {
-    FTabList.Remove(w);
     if (w->ContainsControl(gFocusedWindow)) gFocusedWindow = nullptr;
     if (auto* form = dynamic_cast<TCustomForm*>(ParentForm())) form->ControlRemoved(w);
   }
   FControls.Remove(control);
   control->FParent = nullptr;
-  if (auto* w = dynamic_cast<TWinControl*>(control)) w->FPeer.reset();
-  if (control->Align() != TAlign::alNone) AlignControls();
+  // A control being destroyed is only partly there: its own destructor lets go of its window.
+  if (!control->HasState(csDestroying))
+    if (auto* w = dynamic_cast<TWinControl*>(control)) w->FPeer.reset();
+  if (control->Align() != TAlign::alNone && !HasState(csDestroying)) AlignControls();
 }
 
 void TWinControl::SetChildOrder(TControl* child, int order) {

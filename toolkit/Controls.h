@@ -312,7 +312,6 @@ protected:
 private:
   friend class TControl;
   void RouteMouse(TMessage& message);
-  void SetMouseControl(TControl* control);
   std::unique_ptr<IWindowPeer> FPeer;
   TList<TControl> FControls;
   TList<TWinControl> FTabList;

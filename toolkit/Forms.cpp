@@ -3,6 +3,7 @@
 #include <cinttypes>
 
 #include "platform/Module.h"
+#include "toolkit/ControlsRegistration.h"
 #include "toolkit/Dialogs.h"
 
 TApplication* Application = nullptr;
@@ -11,6 +12,7 @@ TApplication* Application = nullptr;
 // TCustomForm
 
 TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
+  RegisterControlClasses();
   SetVisible(false);
   SetColor(clBtnFace);
   FFont->SetName("MS Sans Serif");
@@ -217,7 +219,10 @@ void TCustomForm::Dispatch(TMessage& message) {
 // ---------------------------------------------------------------------------------------------
 // TApplication
 
-TApplication::TApplication(TComponent* owner) : TComponent(owner) { Application = this; }
+TApplication::TApplication(TComponent* owner) : TComponent(owner) {
+  RegisterControlClasses();
+  Application = this;
+}
 
 TApplication::~TApplication() {
   DestroyForms();

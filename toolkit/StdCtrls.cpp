@@ -87,8 +87,15 @@ void TCustomLabel::Paint() {
   DoDrawText(rect, flags);
 }
 
+void TCustomLabel::Loaded() {
+  TGraphicControl::Loaded();
+  AdjustBounds();
+}
+
 void TCustomLabel::AdjustBounds() {
-  if (!FAutoSize || !BackendInstalled()) return;
+  // While a stored form is read the label keeps the size it was stored with: the caption and
+  // font arrive one by one, and AutoSize itself may come after them. Loaded sizes it once.
+  if (!FAutoSize || !BackendInstalled() || HasState(csLoading)) return;
   TRect rect = ClientRect();
   TDeviceContext& dc = Backend().ScreenDC();
   Canvas()->SetHandle(&dc);

@@ -31,6 +31,7 @@ protected:
   // two-tone look whatever that colour is.
   void DrawCaption(TRect& rect, unsigned flags, TColor enabledColor);
   void AdjustBounds();
+  void Loaded() override;
   void CMFontChanged(TMessage& message) override;
   void CMTextChanged(TMessage& message) override;
 

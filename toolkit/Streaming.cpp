@@ -9,6 +9,7 @@
 #include <set>
 
 #include "toolkit/Collections.h"
+#include "toolkit/Controls.h"
 
 namespace {
 
@@ -27,6 +28,36 @@ TComponent* FindByName(TComponent* c, const std::string& name, int depth = 0) {
   for (int i = 0; i < c->ComponentCount(); ++i)
     if (TComponent* found = FindByName(c->Components(i), name, depth + 1)) return found;
   return nullptr;
+}
+
+// A stored form is a tree of parents, not of owners: every component in it belongs to the root,
+// and a control nested in a windowed control is that control's child.
+void AdoptByNesting(TComponent* component, TComponent* enclosing) {
+  auto* control = dynamic_cast<TControl*>(component);
+  auto* parent = dynamic_cast<TWinControl*>(enclosing);
+  if (control && parent && control->Parent() != parent) control->SetParent(parent);
+}
+
+bool Storable(TComponent* c) {
+  const TClassInfo* info = GetClassInfo(c);
+  return !c->Name().empty() && info && info->CreateComponent;
+}
+
+// What is written nested in a component: at the root, what it owns that is not a control (an
+// image list, a timer); in a windowed control, its children that the root owns, in child order.
+std::vector<TComponent*> StoredChildren(TComponent* component, TComponent* root) {
+  std::vector<TComponent*> children;
+  if (component == root)
+    for (int i = 0; i < component->ComponentCount(); ++i) {
+      TComponent* owned = component->Components(i);
+      if (!dynamic_cast<TControl*>(owned) && Storable(owned)) children.push_back(owned);
+    }
+  if (auto* window = dynamic_cast<TWinControl*>(component))
+    for (int i = 0; i < window->ControlCount(); ++i) {
+      TControl* child = window->Controls(i);
+      if (child->Owner() == root && Storable(child)) children.push_back(child);
+    }
+  return children;
 }
 
 }  // namespace
@@ -101,18 +132,12 @@ void TWriter::WriteRootComponent(TComponent* root) {
 }
 
 void TWriter::WriteComponent(TComponent* component) {
-  if (!FRoot) FRoot = component;
+  if (FDepth == 0) FRoot = component;
   if (++FDepth > kMaxDepth) throw EWriteError("Components nested too deep");
   WriteStr(component->ClassName());
   WriteStr(component->Name());
   WriteProperties(component);
-  // Owned components that a stored form can name: they have a name and a class the registry
-  // can create.
-  for (int i = 0; i < component->ComponentCount(); ++i) {
-    TComponent* child = component->Components(i);
-    const TClassInfo* info = GetClassInfo(child);
-    if (!child->Name().empty() && info && info->CreateComponent) WriteComponent(child);
-  }
+  for (TComponent* child : StoredChildren(component, FRoot)) WriteComponent(child);
   WriteStr("");
   --FDepth;
 }
@@ -519,6 +544,10 @@ void TReader::ReadPropValue(TPersistent* instance, const TPropInfo& prop) {
     }
     case TTypeKind::tkMethod: {
       std::string v = ReadIdent();
+      if (prop.SetEvent) {
+        BindEvent(instance, prop, v);
+        return;
+      }
       if (!prop.SetStr) readOnly();
       prop.SetStr(instance, v == "nil" ? std::string() : v);
       return;
@@ -543,6 +572,20 @@ void TReader::ReadPropValue(TPersistent* instance, const TPropInfo& prop) {
   }
 }
 
+void TReader::BindEvent(TPersistent* instance, const TPropInfo& prop, const std::string& methodName) {
+  if (methodName == "nil") {
+    prop.SetEvent(instance, std::any());
+    return;
+  }
+  const TClassInfo* rootInfo = GetClassInfo(FRoot);
+  const TMethodInfo* method = rootInfo ? rootInfo->FindMethod(methodName) : nullptr;
+  const char* rootClass = FRoot ? FRoot->ClassName() : "nil";
+  if (!method) throw EReadError(Format("Method %s not found in %s", methodName.c_str(), rootClass));
+  if (method->Signature != prop.EventType)
+    throw EReadError(Format("Method %s of %s does not fit event %s", methodName.c_str(), rootClass, prop.Name.c_str()));
+  prop.SetEvent(instance, method->Bind(FRoot));
+}
+
 void TReader::ReadCollection(TCollection* collection) {
   Enter();
   ReadValue();
@@ -562,11 +605,13 @@ void TReader::ReadCollection(TCollection* collection) {
   Leave();
 }
 
-TComponent* TReader::ReadComponentBody(TComponent* instance, TComponent* owner) {
+TComponent* TReader::ReadComponentBody(TComponent* instance, TComponent* owner, TComponent* enclosing) {
   Enter();
   const std::string className = ReadStr();
   const std::string name = ReadStr();
   if (className.empty()) InvalidStream();
+  // Everything nested in the root belongs to the root.
+  if (FRoot) owner = FRoot;
   if (instance) {
     if (!SameTextAscii(instance->ClassName(), className)) InvalidStream();
   } else {
@@ -585,8 +630,11 @@ TComponent* TReader::ReadComponentBody(TComponent* instance, TComponent* owner) 
   if (!name.empty() && instance->Name() != name) instance->SetName(name);
   instance->BeginLoading();
   FLoaded.push_back(instance);
+  // The parent comes first, so that what the control takes from it (font, colour) is in place
+  // before its own properties override it.
+  if (enclosing) AdoptByNesting(instance, enclosing);
   ReadProperties(instance);
-  while (!EndOfList()) ReadComponentBody(nullptr, instance);
+  while (!EndOfList()) ReadComponentBody(nullptr, nullptr, instance);
   ReadListEnd();
   instance->EndReading();
   Leave();
@@ -632,9 +680,10 @@ TComponent* TReader::ReadComponent(TComponent* instance, TComponent* owner) {
   } pop;
   const bool top = FTopLevel;
   FTopLevel = false;
+  if (top) FRoot = nullptr;
   TComponent* result = nullptr;
   try {
-    result = ReadComponentBody(instance, owner);
+    result = ReadComponentBody(instance, owner, nullptr);
   } catch (...) {
     if (top) {
       FTopLevel = true;
@@ -1088,6 +1137,15 @@ std::string ComponentToText(TComponent* component) {
   binary.SetPosition(0);
   ObjectBinaryToText(binary, text);
   return std::string(text.Bytes().begin(), text.Bytes().end());
+}
+
+void ReadFormResource(TComponent* root, std::string_view text) {
+  TBytesStream input(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  TMemoryStream binary;
+  ObjectTextToBinary(input, binary);
+  binary.SetPosition(0);
+  TReader reader(binary);
+  reader.ReadRootComponent(root);
 }
 
 void TextToComponent(const std::string& text, TComponent* instance) {

@@ -4,7 +4,9 @@
 //
 // Binary layout. A stored root starts with the signature "QVF1". A component is its class name
 // and its name (short strings: one length byte, then the bytes), its properties, an empty name
-// ending them, its owned named components (each again a component), and a zero byte ending those.
+// ending them, the components nested in it (each again a component), and a zero byte ending those.
+// Nested in the root are the named components it owns that are not controls; nested in a
+// windowed control are its child controls that the root owns, in child order.
 // A property is its name (a short string; "Font.Height" for a property of an owned persistent)
 // and a tagged value (TValueType): integers in 1, 2, 4 or 8 bytes, doubles, strings, identifiers
 // (enumerations, Booleans, component references), sets, binary blocks, collections and lists.
@@ -29,6 +31,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "toolkit/Classes.h"
@@ -75,7 +78,7 @@ class TWriter : public TFiler {
 public:
   explicit TWriter(TStream& stream) : TFiler(stream) {}
 
-  // The signature, then the component with its properties and its owned named components.
+  // The signature, then the component with its properties and the components nested in it.
   void WriteRootComponent(TComponent* root);
   // The component without signature (a component inside another stream, e.g. a template).
   void WriteComponent(TComponent* component);
@@ -114,9 +117,13 @@ public:
   explicit TReader(TStream& stream) : TFiler(stream) {}
 
   // Reads a stored root. With an instance the properties go into it (its class must match);
-  // without one the class is created by name with the given owner. Every component read is put
-  // in the loading state while it is read; after the whole tree (and its component references)
-  // each one's Loaded runs, in the order they were read.
+  // without one the class is created by name with the given owner. The components nested in it
+  // belong to the root (one of that name and class the root already owns is read into); a
+  // control nested in a windowed control becomes its child, in the order read. An event names
+  // a published method of the root's class, which the handler calls on the root; naming one the
+  // class does not publish fails the read. Every component read is put in the loading state
+  // while it is read; after the whole tree (and its component references) each one's Loaded
+  // runs, in the order they were read.
   TComponent* ReadRootComponent(TComponent* instance, TComponent* owner = nullptr);
   // The same for a component without signature (inside another stream).
   TComponent* ReadComponent(TComponent* instance, TComponent* owner = nullptr);
@@ -156,7 +163,8 @@ private:
     const TPropInfo* Prop;
     std::string Name;
   };
-  TComponent* ReadComponentBody(TComponent* instance, TComponent* owner);
+  TComponent* ReadComponentBody(TComponent* instance, TComponent* owner, TComponent* enclosing);
+  void BindEvent(TPersistent* instance, const TPropInfo& prop, const std::string& methodName);
   void ReadProperty(TPersistent* instance);
   void ReadPropValue(TPersistent* instance, const TPropInfo& prop);
   void ReadCollection(class TCollection* collection);
@@ -184,3 +192,6 @@ void ObjectBinaryToText(TStream& input, TStream& output);
 void ObjectTextToBinary(TStream& input, TStream& output);
 std::string ComponentToText(TComponent* component);
 void TextToComponent(const std::string& text, TComponent* instance);
+// Reads the properties and components of a form instance (root) from its text form, e.g. one
+// compiled into the program with the build's qv_embed_text.
+void ReadFormResource(TComponent* root, std::string_view text);

@@ -39,7 +39,8 @@ TRegistry& Registry() {
 bool TPropInfo::IsReadOnly() const {
   if (IsOrdinal()) return !SetOrd;
   if (Kind == TTypeKind::tkFloat) return !SetFloat;
-  if (IsString() || Kind == TTypeKind::tkMethod) return !SetStr;
+  if (Kind == TTypeKind::tkMethod) return !SetStr && !SetEvent;
+  if (IsString()) return !SetStr;
   if (Kind == TTypeKind::tkClass) return IsReference && !SetObj;
   return true;
 }
@@ -89,6 +90,13 @@ bool TClassInfo::InheritsFrom(const TClassInfo* other) const {
   return false;
 }
 
+const TMethodInfo* TClassInfo::FindMethod(const std::string& name) const {
+  for (const TClassInfo* c = this; c; c = c->Parent)
+    for (const TMethodInfo& m : c->Methods)
+      if (SameTextAscii(m.Name, name)) return &m;
+  return nullptr;
+}
+
 const TClassInfo* FindClassInfo(const std::string& name) {
   auto& r = Registry();
   auto it = r.ByName.find(UpperCaseAscii(name));
@@ -124,6 +132,7 @@ TClassInfo& RegisterClassInfoRaw(const std::string& name, const TClassInfo* pare
   slot->Parent = parent;
   slot->Type = type;
   slot->OwnProps.clear();
+  slot->Methods.clear();
   slot->CreateComponent = nullptr;
   slot->CreatePersistent = nullptr;
   slot->DeclareStoredData = nullptr;
@@ -139,6 +148,7 @@ void UnregisterClassInfo(const std::string& name) {
     t = t->second == it->second.get() ? r.ByType.erase(t) : std::next(t);
   // Classes registered under it keep a pointer to it; keep the object alive, empty.
   it->second->OwnProps.clear();
+  it->second->Methods.clear();
   it->second->CreateComponent = nullptr;
   it->second->CreatePersistent = nullptr;
   static std::vector<std::unique_ptr<TClassInfo>> retired;

@@ -10,11 +10,18 @@
 //       .Enum("Mode", &TMyControl::Mode, &TMyControl::SetMode, {"tmAuto", "tmFixed"})
 //       .String("Caption", &TMyControl::Caption, &TMyControl::SetCaption)
 //       .Object("Font", &TMyControl::Font)            // an owned persistent, streamed in place
-//       .Reference("ImageList", &TMyControl::ImageList, &TMyControl::SetImageList);
+//       .Reference("ImageList", &TMyControl::ImageList, &TMyControl::SetImageList)
+//       .Event("OnClick", &TMyControl::OnClick);       // a std::function member, or getter + setter
+//
+// A stored form names the handlers of its events; they are published methods of the form's root
+// class, bound to the root when the form is read:
+//
+//   RegisterClassInfo<TfrmMain, TForm>().PublishedMethod("lblTitleClick", &TfrmMain::lblTitleClick);
 //
 // A component class registered with a factory (the default for TComponent descendants that take
 // an owner) can be created by name when a stored form is read. Properties without a stored
 // default are always written; those with one are written only when they differ from it.
+#include <any>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -35,6 +42,22 @@ QV_EXCEPTION(EPropertyError, Exception)
 
 struct TClassInfo;
 
+// An event handler bound to a published method of a stored form's root. It keeps the method's
+// name, so that writing the form gives the name back.
+template <class... A>
+struct TBoundMethod {
+  std::string Name;
+  std::function<void(A...)> Call;
+  void operator()(A... args) const { Call(args...); }
+};
+
+struct TMethodInfo {
+  std::string Name;
+  std::type_index Signature = typeid(void);  // the std::function type of the events it fits
+  // The handler (that std::function type, in a std::any) calling the method on the given root.
+  std::function<std::any(TObject* root)> Bind;
+};
+
 struct TPropInfo {
   std::string Name;
   TTypeKind Kind = TTypeKind::tkUnknown;
@@ -45,7 +68,8 @@ struct TPropInfo {
   std::function<void(TObject*, int64_t)> SetOrd;
   std::function<double(TObject*)> GetFloat;
   std::function<void(TObject*, double)> SetFloat;
-  // Strings (short, long, wide: all UTF-8 here) and method names.
+  // Strings (short, long, wide: all UTF-8 here) and method names. An event bound to a published
+  // method answers that method's name here, and is set through SetEvent with the handler.
   std::function<std::string(TObject*)> GetStr;
   std::function<void(TObject*, const std::string&)> SetStr;
   // Class kind: an owned persistent streamed in place (no setter needed), or a reference to a
@@ -53,6 +77,8 @@ struct TPropInfo {
   std::function<TObject*(TObject*)> GetObj;
   std::function<void(TObject*, TObject*)> SetObj;
   bool IsReference = false;
+  std::function<void(TObject*, const std::any&)> SetEvent;  // an empty any clears the event
+  std::type_index EventType = typeid(void);
   std::optional<int64_t> Default;             // stored default of an ordinal property
   std::function<bool(TObject*)> StoredRule;   // optional: false means "not stored"
 
@@ -80,6 +106,7 @@ struct TClassInfo {
   TComponentFactory CreateComponent;  // for components
   TPersistentFactory CreatePersistent;  // for other persistents (collection items use their own)
   std::vector<TPropInfo> OwnProps;
+  std::vector<TMethodInfo> Methods;  // published methods, for the events of stored forms
   // Stored data declared by the registration, besides the class's own DeclareStoredData.
   std::function<void(TPersistent*, class TFiler&)> DeclareStoredData;
 
@@ -87,6 +114,8 @@ struct TClassInfo {
   std::vector<const TPropInfo*> Properties() const;
   const TPropInfo* FindProperty(const std::string& name) const;  // case-insensitive
   bool InheritsFrom(const TClassInfo* other) const;
+  // A published method of the class or a base by name (case-insensitive); nullptr when none.
+  const TMethodInfo* FindMethod(const std::string& name) const;
 };
 
 // Class registry lookups: by name (case-insensitive) and by an object's dynamic class.
@@ -170,6 +199,44 @@ public:
     p.Kind = TTypeKind::tkMethod;
     return Add(std::move(p));
   }
+  // An event (a std::function returning void) bound to published methods of a stored form's
+  // root; streamed as the method's name.
+  template <class G, class S>
+  TClassRegistrar& Event(const std::string& name, G get, S set) {
+    using F = std::decay_t<std::invoke_result_t<G, T*>>;
+    using Bound = typename EventTraits<F>::Bound;
+    TPropInfo p = Base(name, TTypeKind::tkMethod);
+    p.EventType = typeid(F);
+    p.GetStr = [get](TObject* o) -> std::string {
+      const F& handler = std::invoke(get, Self(o));
+      const Bound* bound = handler.template target<Bound>();
+      return bound ? bound->Name : std::string();
+    };
+    p.SetEvent = [set](TObject* o, const std::any& handler) {
+      std::invoke(set, Self(o), handler.has_value() ? std::any_cast<const F&>(handler) : F());
+    };
+    return Add(std::move(p));
+  }
+  template <class F, class C>
+  TClassRegistrar& Event(const std::string& name, F C::*member) {
+    return Event(
+        name, [member](T* self) -> const F& { return self->*member; },
+        [member](T* self, const F& handler) { self->*member = handler; });
+  }
+  // A method of the class that stored forms may name as an event handler.
+  template <class C, class... A>
+  TClassRegistrar& PublishedMethod(const std::string& name, void (C::*method)(A...)) {
+    static_assert(std::is_base_of_v<C, T>, "the method must belong to the class or a base");
+    TMethodInfo m;
+    m.Name = name;
+    m.Signature = typeid(std::function<void(A...)>);
+    m.Bind = [name, method](TObject* root) -> std::any {
+      C* self = Self(root);
+      return std::function<void(A...)>(TBoundMethod<A...>{name, [self, method](A... args) { (self->*method)(args...); }});
+    };
+    FInfo.Methods.push_back(std::move(m));
+    return *this;
+  }
   // An object the instance owns (a persistent or a collection): streamed in place.
   template <class G>
   TClassRegistrar& Object(const std::string& name, G get) {
@@ -206,6 +273,12 @@ public:
   }
 
 private:
+  template <class F>
+  struct EventTraits;
+  template <class... A>
+  struct EventTraits<std::function<void(A...)>> {
+    using Bound = TBoundMethod<A...>;
+  };
   template <class S>
   struct SetterArg;
   template <class C, class R, class A>
@@ -239,12 +312,14 @@ private:
   TClassInfo& FInfo;
 };
 
-// Registers T (named by its QV_CLASS name) under its published base B (void for none).
+// Registers T (named by its QV_CLASS name) under its published base B (void for none), which
+// must be registered already ("Class %s not found" otherwise).
 // Components get a factory taking the owner; default-constructible persistents one without.
 template <class T, class B = void>
 TClassRegistrar<T> RegisterClassInfo() {
   const TClassInfo* parent = nullptr;
-  if constexpr (!std::is_void_v<B>) parent = FindClassInfo(B::StaticClassName());
+  // A base registered later would leave the class without the base's properties, silently.
+  if constexpr (!std::is_void_v<B>) parent = &RequireClassInfo(B::StaticClassName());
   TClassInfo& info = RegisterClassInfoRaw(T::StaticClassName(), parent, typeid(T));
   if constexpr (!std::is_abstract_v<T>) {
     if constexpr (std::is_base_of_v<TComponent, T> && std::is_constructible_v<T, TComponent*>)
