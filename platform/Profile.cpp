@@ -5,6 +5,7 @@
 
 #include "platform/FileReading.h"
 #include "platform/Paths.h"
+#include "platform/TextDecoding.h"
 
 namespace platform {
 namespace {
@@ -50,17 +51,20 @@ bool ReadWhole(const std::string& fileName, std::string& content) {
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue, const std::string& fileName) {
   std::string result = defaultValue;
-  std::string content;
-  if (ReadWhole(fileName, content)) {
+  std::string bytes;
+  if (ReadWhole(fileName, bytes)) {
+    const std::string content = DecodeText(bytes);
     // The first matching section and, within it, the first matching key win; lines that are
     // neither a section header nor "name=value" (comments among them) are passed over.
     bool inSection = false, sectionSeen = false;
     size_t pos = 0;
     while (pos < content.size()) {
-      size_t end = content.find('\n', pos);
+      // A line ends at CR LF, LF or a CR alone, as the editors of every system write them.
+      size_t end = content.find_first_of("\r\n", pos);
       if (end == std::string::npos) end = content.size();
       const std::string line = TrimBlanks(content.substr(pos, end - pos));
       pos = end + 1;
+      if (end < content.size() && content[end] == '\r' && pos < content.size() && content[pos] == '\n') ++pos;
       if (line.empty() || line[0] == ';') continue;
       if (line[0] == '[') {
         if (inSection) break;
@@ -81,8 +85,7 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   // The value travels as a C string: it ends at a NUL byte.
   const size_t nul = result.find('\0');
   if (nul != std::string::npos) result.resize(nul);
-  if (result.size() > ProfileValueLimit) result.resize(ProfileValueLimit);
-  return result;
+  return FirstCharacters(result, ProfileValueLimit);
 }
 
 }  // namespace platform
