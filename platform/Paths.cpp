@@ -101,6 +101,11 @@ DWORD GetShortPathNameA(const char* longPath, char* shortPath, DWORD size) {
   return needed - 1;
 }
 
+std::string AbsolutePath(const std::string& nativePath) {
+  if (!nativePath.empty() && nativePath[0] == '/') return nativePath;
+  return CurrentDirectory() + "/" + nativePath;
+}
+
 std::string FolderOf(const std::string& nativePath) {
   const std::size_t slash = nativePath.rfind('/');
   if (slash == std::string::npos) return {};

@@ -42,6 +42,9 @@ DWORD GetShortPathNameA(const char* longPath, char* shortPath, DWORD size);
 // "/" is searched on PATH; /proc/self/exe is the last resort.
 std::string ExecutablePath(const char* argv0);
 
+// A native path made absolute against the working folder; nothing is resolved.
+std::string AbsolutePath(const std::string& nativePath);
+
 // The folder part of a native path ("/a/b" for "/a/b/c"; "/" for "/c"; empty without a "/").
 std::string FolderOf(const std::string& nativePath);
 

@@ -142,14 +142,6 @@ bool IsExistingFile(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-std::string AbsolutePath(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
-  char* cwd = ::getcwd(nullptr, 0);
-  std::string absolute = cwd ? std::string(cwd) + "/" + path : path;
-  std::free(cwd);
-  return absolute;
-}
-
 // Wine's name for a native file: its Z: drive is the root of the file system.
 std::string WineFileName(const std::string& path) {
   std::string name = "Z:" + AbsolutePath(path);
