@@ -105,7 +105,7 @@ void TChecker::CheckInformation(const std::string& subject, const std::string& f
   });
   if (!plain) Add(TSeverity::Error, "information", subject, file + " is neither rich text nor plain text");
   else if (encoding != platform::TTextEncoding::Utf8)
-    Add(TSeverity::Info, "encoding", subject, file + " is read as " + platform::TextEncodingName(encoding));
+    Add(TSeverity::Info, "encoding", file, file + " is read as " + platform::TextEncodingName(encoding));
 }
 
 void TChecker::ReportRegistry(const TDefinitionRun& run, const std::string& section) {
@@ -196,7 +196,7 @@ void TChecker::CheckDefinition(const std::string& definitionFile, const std::str
 
 TCheckResult TChecker::Run() {
   const std::string configuration = ConfigurationFileName(FExe);
-  if (!platform::FileExists(configuration)) {
+  if (!Resolves(configuration, configuration)) {
     Add(TSeverity::Error, "configuration", configuration, "no configuration file: " + configuration);
     return FResult;
   }
