@@ -1,6 +1,8 @@
 #include "platform/Profile.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/FileReading.h"
@@ -40,10 +42,12 @@ std::string Unquote(std::string v) {
 // file) gives false.
 bool ReadWhole(const std::string& fileName, std::string& content) {
   if (fileName.empty()) return false;
-  RandomAccessFile file(NativePath(fileName));
-  if (!file.IsOpen()) return false;
-  content.resize(static_cast<size_t>(std::min<std::uint64_t>(file.Size(), ProfileFileLimit)));
-  return file.ReadAt(0, content.data(), content.size());
+  // The file as written is tried first, so that a name that matches costs no lookup at all.
+  std::optional<RandomAccessFile> file(std::in_place, MapPathText(fileName));
+  if (!file->IsOpen()) file.emplace(NativePath(fileName));
+  if (!file->IsOpen()) return false;
+  content.resize(static_cast<size_t>(std::min<std::uint64_t>(file->Size(), ProfileFileLimit)));
+  return file->ReadAt(0, content.data(), content.size());
 }
 
 }  // namespace
@@ -53,15 +57,15 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   std::string result = defaultValue;
   std::string bytes;
   if (ReadWhole(fileName, bytes)) {
-    const std::string content = DecodeText(bytes);
+    const std::string content = DecodeText(std::move(bytes));
     // The first matching section and, within it, the first matching key win; lines that are
     // neither a section header nor "name=value" (comments among them) are passed over.
     bool inSection = false, sectionSeen = false;
     size_t pos = 0;
     while (pos < content.size()) {
       // A line ends at CR LF, LF or a CR alone, as the editors of every system write them.
-      size_t end = content.find_first_of("\r\n", pos);
-      if (end == std::string::npos) end = content.size();
+      size_t end = pos;
+      while (end < content.size() && content[end] != '\n' && content[end] != '\r') ++end;
       const std::string line = TrimBlanks(content.substr(pos, end - pos));
       pos = end + 1;
       if (end < content.size() && content[end] == '\r' && pos < content.size() && content[pos] == '\n') ++pos;
@@ -85,7 +89,8 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   // The value travels as a C string: it ends at a NUL byte.
   const size_t nul = result.find('\0');
   if (nul != std::string::npos) result.resize(nul);
-  return FirstCharacters(result, ProfileValueLimit);
+  // No more bytes than the limit means no more characters either.
+  return result.size() <= ProfileValueLimit ? result : FirstCharacters(result, ProfileValueLimit);
 }
 
 }  // namespace platform

@@ -47,6 +47,13 @@ std::string DecodeText(std::string_view bytes, TTextEncoding* found) {
   return Windows1252ToUtf8(StartsWith(bytes, "\xEF\xBB\xBF") ? bytes.substr(3) : bytes);
 }
 
+std::string DecodeText(std::string&& bytes, TTextEncoding* found) {
+  TTextEncoding encoding = DetectTextEncoding(bytes);
+  if (found) *found = encoding;
+  if (encoding == TTextEncoding::Utf8) return std::move(bytes);
+  return DecodeText(std::string_view(bytes), found);
+}
+
 const char* TextEncodingName(TTextEncoding encoding) {
   switch (encoding) {
     case TTextEncoding::Utf8: return "UTF-8";

@@ -21,6 +21,8 @@ TTextEncoding DetectTextEncoding(std::string_view bytes);
 // The bytes as UTF-8 without any byte-order mark. Never fails: an odd last byte of UTF-16 and
 // unpaired surrogates become U+FFFD; every Windows-1252 byte has a character.
 std::string DecodeText(std::string_view bytes, TTextEncoding* found = nullptr);
+// The same, taking over the bytes when they are UTF-8 already instead of copying them.
+std::string DecodeText(std::string&& bytes, TTextEncoding* found = nullptr);
 
 // Short names for reports ("UTF-8", "UTF-16LE", "Windows-1252", ...).
 const char* TextEncodingName(TTextEncoding encoding);
