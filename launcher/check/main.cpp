@@ -1,9 +1,11 @@
 // quorvane-check: checks a disc as the launcher would read it. See the README.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "launcher/check/untMainCheck.h"
 #include "platform/Paths.h"
+#include "toolkit/qt/QtBackend.h"
 #include "toolkit/qt/QtPictures.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +22,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: quorvane-check [--json] DISC-FOLDER | LAUNCHER-PATH\n");
     return 2;
   }
-  // Pictures are decoded without any window or display.
+  // Pictures with transparency are drawn into the surface through the GUI backend; Qt's
+  // offscreen platform gives it one without any display, and no window is ever made.
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  TQtBackendScope backend(argc, argv);
   RegisterQtPictureFormats();
   std::string launcher = platform::AbsolutePath(target);
   while (launcher.size() > 1 && launcher.back() == '/') launcher.pop_back();

@@ -4,7 +4,9 @@
 # broken disc.
 #   discs-from-elsewhere.sh QUORVANE QUORVANE-CHECK SOURCE-FOLDER
 set -uo pipefail
-exe=$(readlink -f "$1") check=$(readlink -f "$2") src=$(readlink -f "$3")
+exe=$(readlink -f "$1") checker=$(readlink -f "$2") src=$(readlink -f "$3")
+# The checker needs no display.
+check() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$checker" "$@" 2>/dev/null; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passes=0 failures=0
@@ -12,10 +14,10 @@ pass() { echo "PASS: $*"; passes=$((passes + 1)); }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # 1. The demo disc is clean: exit 0, no error and no warning.
-out=$("$check" "$src/examples/demo-disc"); rc=$?
+out=$(check "$src/examples/demo-disc"); rc=$?
 if [[ $rc -eq 0 ]] && ! grep -qE '^(error|warning) ' <<<"$out"; then pass "demo disc checks clean"
 else fail "demo disc: exit $rc"; echo "$out"; fi
-if "$check" --json "$src/examples/demo-disc" | grep -qv '^{"severity":"info","kind":"[a-z]*","subject":".*","text":".*"}$'
+if check --json "$src/examples/demo-disc" | grep -qv '^{"severity":"info","kind":"[a-z]*","subject":".*","text":".*"}$'
 then fail "JSON lines are not all of the expected shape"; else pass "--json prints one object per line"; fi
 
 # 2. A copy as another system saved it: UTF-16 configuration, Windows-1252 definitions, upper-case
@@ -44,7 +46,7 @@ arg: $disc/VIDEO/FEATURE.AVI"
 if [[ "$(cat "$log" 2>/dev/null)" == "$expected" ]]; then pass "the stand-in player received VIDEO/FEATURE.AVI as a native path"
 else fail "player log differs:"; cat "$log" 2>/dev/null; fi
 
-out=$("$check" "$disc"); rc=$?
+out=$(check "$disc"); rc=$?
 if [[ $rc -eq 0 ]]; then pass "converted disc checks with exit 0"; else fail "converted disc: exit $rc"; echo "$out"; fi
 for want in '^info encoding \[.*/disc/quorvane.ini\] .* is read as UTF-16LE$' \
             '^info encoding \[Definitions\\demoplayer.ini\] .* is read as Windows-1252$' \
@@ -60,7 +62,7 @@ rm "$broken/Video/making-of.avi" "$broken/Players/demoplayer.sh"
 head -c 40 "$src/examples/demo-disc/Covers/back.bmp" >"$broken/Covers/back.bmp"
 printf 'ELF\0\1\2binary' >"$broken/Info/trailer.txt"
 sed -i 's/^Path=\\usr\\bin$/Path=/' "$broken/Definitions/yourplayer.ini"
-out=$("$check" "$broken"); rc=$?
+out=$(check "$broken"); rc=$?
 if [[ $rc -eq 1 ]]; then pass "broken disc checks with exit 1"; else fail "broken disc: exit $rc"; fi
 if [[ -z "$(sort <<<"$out" | uniq -d)" ]]; then pass "no finding is printed twice"; else fail "repeated findings"; sort <<<"$out" | uniq -d; fi
 while IFS= read -r want; do
