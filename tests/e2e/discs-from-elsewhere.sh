@@ -20,6 +20,12 @@ else fail "demo disc: exit $rc"; echo "$out"; fi
 if check --json "$src/examples/demo-disc" | grep -qv '^{"severity":"info","kind":"[a-z]*","subject":".*","text":".*"}$'
 then fail "JSON lines are not all of the expected shape"; else pass "--json prints one object per line"; fi
 
+for args in "" "--json" "a b" "--verbose a"; do
+  # shellcheck disable=SC2086
+  check $args >/dev/null; rc=$?
+  if [[ $rc -eq 2 ]]; then pass "usage error for [$args] exits with 2"; else fail "[$args]: exit $rc, expected 2"; fi
+done
+
 # 2. A copy as another system saved it: UTF-16 configuration, Windows-1252 definitions, upper-case
 #    names on disk, a codec file present only as CODECS/DEMOCODEC.AX.
 disc="$work/disc"
