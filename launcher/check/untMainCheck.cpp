@@ -1,6 +1,10 @@
 #include "launcher/check/untMainCheck.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
 
 #include "dib/cDIB.h"
 #include "launcher/untMain.h"
