@@ -247,6 +247,9 @@ void TfrmMain::MenuLineDblClick(TObject* sender) {
 
 int RunLauncher(int argc, char** argv) {
   TfrmMain::ExePath() = platform::ExecutablePath(argc > 0 ? argv[0] : "");
+  // Relative paths missing from the working folder are looked for beside the launcher, as on
+  // the disc's home system, where they would carry the launcher's drive.
+  platform::SetProgramFolder(platform::FolderOf(TfrmMain::ExePath()));
   TApplication app(nullptr);
   app.Initialize();
   app.SetTitle(ApplicationTitle);

@@ -1,6 +1,7 @@
 #pragma once
 // The launcher: its main window and feature menu, the configuration it reads, and the running of
 // a feature (definition files, the requirement check, the location and launch of programs).
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -82,6 +83,13 @@ void ReadProgramSection(const TDefinitionRun& run, const std::string& section, s
 // One pass over one section; the results going in are the defaults of Path and File.
 void ResolveProgramSection(const TDefinitionRun& run, const std::string& section, std::string& file,
                            std::string& folder, std::string& parameters);
+// Reads the text of a registry reference (root\key path\value name); a key that is missing, or
+// that cannot be opened with full rights, gives the empty text. Fails with "Cannot use this KEY!"
+// and "Invalid data type" as a feature run does.
+std::string ReadRegistryReference(const std::string& reference);
+// Parses a version text as MinVersionRequired is read: up to four numbers separated by ".".
+std::array<int32_t, 4> ParseVersionText(const std::string& text);
+
 // Expands %NAME% references and trims blanks and control characters at both ends.
 std::string ExpandEnvStrings(const std::string& text);
 

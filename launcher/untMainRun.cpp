@@ -42,6 +42,17 @@ struct KeyCloser {
   }
 };
 
+bool VersionLower(const TFileVersion& installed, const std::array<int32_t, 4>& required) {
+  const std::array<int32_t, 4> have{installed.Major, installed.Minor, installed.Release, installed.Build};
+  return have < required;
+}
+
+bool AskYes(const std::string& question) {
+  return MessageBox(question, ApplicationTitle, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+}  // namespace
+
 // Reads the text of a registry reference (root\key path\value name). A key that is missing, or
 // that cannot be opened with full rights, gives the empty text.
 std::string ReadRegistryReference(const std::string& reference) {
@@ -102,17 +113,6 @@ std::array<int32_t, 4> ParseVersionText(const std::string& text) {
   }
   return v;
 }
-
-bool VersionLower(const TFileVersion& installed, const std::array<int32_t, 4>& required) {
-  const std::array<int32_t, 4> have{installed.Major, installed.Minor, installed.Release, installed.Build};
-  return have < required;
-}
-
-bool AskYes(const std::string& question) {
-  return MessageBox(question, ApplicationTitle, MB_YESNO | MB_ICONQUESTION) == IDYES;
-}
-
-}  // namespace
 
 TFileVersion ReadFileVersion(const std::string& fileName) {
   TFileVersion result;

@@ -3,6 +3,8 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "platform/Utf.h"
@@ -132,6 +134,14 @@ unsigned CharsetToCodePage(int charset) {
 bool IsValidUtf8(std::string_view s) {
   size_t i = 0;
   while (i < s.size()) {
+    // Text is mostly ASCII: eight bytes at a time while none has its top bit set.
+    while (i + 8 <= s.size()) {
+      std::uint64_t word;
+      std::memcpy(&word, s.data() + i, 8);
+      if (word & 0x8080808080808080ull) break;
+      i += 8;
+    }
+    if (i >= s.size()) break;
     const auto c = static_cast<unsigned char>(s[i]);
     if (c < 0x80) {
       ++i;

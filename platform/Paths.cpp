@@ -49,7 +49,7 @@ std::string Tidy(const std::string& path) {
 
 }  // namespace
 
-std::string NativePath(const std::string& windowsStylePath) {
+std::string MapPathText(const std::string& windowsStylePath) {
   std::string path = windowsStylePath;
   for (char& c : path)
     if (c == '\\') c = '/';
@@ -69,16 +69,20 @@ std::string NativePath(const std::string& windowsStylePath) {
   return path;
 }
 
+TResolvedPath ResolvePath(const std::string& windowsStylePath) {
+  return LookUpNativePath(MapPathText(windowsStylePath));
+}
+
+std::string NativePath(const std::string& windowsStylePath) { return ResolvePath(windowsStylePath).Native; }
+
 bool FileExists(const std::string& path) {
-  if (path.empty()) return false;
-  struct stat info{};
-  return ::stat(NativePath(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  const TResolvedPath resolved = ResolvePath(path);
+  return resolved.Exists() && !resolved.IsDirectory;
 }
 
 bool DirectoryExists(const std::string& path) {
-  if (path.empty()) return false;
-  struct stat info{};
-  return ::stat(NativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  const TResolvedPath resolved = ResolvePath(path);
+  return resolved.Exists() && resolved.IsDirectory;
 }
 
 DWORD GetShortPathNameA(const char* longPath, char* shortPath, DWORD size) {
@@ -87,8 +91,7 @@ DWORD GetShortPathNameA(const char* longPath, char* shortPath, DWORD size) {
     return 0;
   }
   std::string path = longPath;
-  struct stat info{};
-  if (path.empty() || ::stat(NativePath(path).c_str(), &info) != 0) {
+  if (path.empty() || !ResolvePath(path).Exists()) {
     SetLastError(path.empty() ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND);
     return 0;
   }
@@ -96,6 +99,17 @@ DWORD GetShortPathNameA(const char* longPath, char* shortPath, DWORD size) {
   if (!shortPath || size < needed) return needed;
   std::memcpy(shortPath, path.c_str(), needed);
   return needed - 1;
+}
+
+std::string AbsolutePath(const std::string& nativePath) {
+  if (!nativePath.empty() && nativePath[0] == '/') return nativePath;
+  return CurrentDirectory() + "/" + nativePath;
+}
+
+std::string FolderOf(const std::string& nativePath) {
+  const std::size_t slash = nativePath.rfind('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? "/" : nativePath.substr(0, slash);
 }
 
 std::string FindOnPath(const std::string& name) {

@@ -1,10 +1,13 @@
 #include "platform/Profile.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/FileReading.h"
 #include "platform/Paths.h"
+#include "platform/TextDecoding.h"
 
 namespace platform {
 namespace {
@@ -39,10 +42,12 @@ std::string Unquote(std::string v) {
 // file) gives false.
 bool ReadWhole(const std::string& fileName, std::string& content) {
   if (fileName.empty()) return false;
-  RandomAccessFile file(NativePath(fileName));
-  if (!file.IsOpen()) return false;
-  content.resize(static_cast<size_t>(std::min<std::uint64_t>(file.Size(), ProfileFileLimit)));
-  return file.ReadAt(0, content.data(), content.size());
+  // The file as written is tried first, so that a name that matches costs no lookup at all.
+  std::optional<RandomAccessFile> file(std::in_place, MapPathText(fileName));
+  if (!file->IsOpen()) file.emplace(NativePath(fileName));
+  if (!file->IsOpen()) return false;
+  content.resize(static_cast<size_t>(std::min<std::uint64_t>(file->Size(), ProfileFileLimit)));
+  return file->ReadAt(0, content.data(), content.size());
 }
 
 }  // namespace
@@ -50,17 +55,20 @@ bool ReadWhole(const std::string& fileName, std::string& content) {
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                     const std::string& defaultValue, const std::string& fileName) {
   std::string result = defaultValue;
-  std::string content;
-  if (ReadWhole(fileName, content)) {
+  std::string bytes;
+  if (ReadWhole(fileName, bytes)) {
+    const std::string content = DecodeText(std::move(bytes));
     // The first matching section and, within it, the first matching key win; lines that are
     // neither a section header nor "name=value" (comments among them) are passed over.
     bool inSection = false, sectionSeen = false;
     size_t pos = 0;
     while (pos < content.size()) {
-      size_t end = content.find('\n', pos);
-      if (end == std::string::npos) end = content.size();
+      // A line ends at CR LF, LF or a CR alone, as the editors of every system write them.
+      size_t end = pos;
+      while (end < content.size() && content[end] != '\n' && content[end] != '\r') ++end;
       const std::string line = TrimBlanks(content.substr(pos, end - pos));
       pos = end + 1;
+      if (end < content.size() && content[end] == '\r' && pos < content.size() && content[pos] == '\n') ++pos;
       if (line.empty() || line[0] == ';') continue;
       if (line[0] == '[') {
         if (inSection) break;
@@ -81,8 +89,8 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   // The value travels as a C string: it ends at a NUL byte.
   const size_t nul = result.find('\0');
   if (nul != std::string::npos) result.resize(nul);
-  if (result.size() > ProfileValueLimit) result.resize(ProfileValueLimit);
-  return result;
+  // No more bytes than the limit means no more characters either.
+  return result.size() <= ProfileValueLimit ? result : FirstCharacters(result, ProfileValueLimit);
 }
 
 }  // namespace platform

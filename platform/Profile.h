@@ -1,12 +1,14 @@
 #pragma once
-// The profile (INI file) reader: every read opens the file anew, finds the section and the key
-// without regard to letter case, and answers the trimmed value without enclosing quotes.
+// The profile (INI file) reader: every read opens the file anew, decodes it (UTF-16 with a mark,
+// UTF-8, or Windows-1252), finds the section and the key without regard to letter case, and
+// answers the trimmed value without enclosing quotes, in UTF-8.
 #include <cstddef>
 #include <string>
 
 namespace platform {
 
-// Longest value a read answers; longer values are cut (the result buffer holds 2048 bytes).
+// Longest value a read answers, in characters; longer values are cut (the result buffer holds
+// 2048 characters).
 constexpr size_t ProfileValueLimit = 2047;
 // Files larger than this are read only this far: an INI file is small, and a read must not take
 // a huge file whole into memory.

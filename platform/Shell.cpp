@@ -18,6 +18,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -52,6 +53,8 @@ bool IsOpenProcess(HANDLE handle) {
   return handle && openProcesses.contains(handle);
 }
 
+// Reaping happens only under processMutex and takes the pid off the list in the same step, so a
+// pid that the system hands out again to a later child is never reaped by mistake.
 void ReapUnwatchedChildren() {
   std::lock_guard lock(processMutex);
   std::erase_if(unwatchedChildren, [](pid_t pid) {
@@ -59,6 +62,26 @@ void ReapUnwatchedChildren() {
     pid_t got = ::waitpid(pid, &status, WNOHANG);
     return got == pid || (got < 0 && errno == ECHILD);
   });
+}
+
+// A child nobody waits for any more (a player started without waiting) is reaped as soon as it
+// ends, so none lingers as a zombie while the window stays open. The watch only waits for the
+// end without reaping; the reaping itself is ReapUnwatchedChildren's.
+void WatchUnwatchedChild(pid_t pid) {
+  {
+    std::lock_guard lock(processMutex);
+    unwatchedChildren.push_back(pid);
+  }
+  try {
+    std::thread([pid] {
+      siginfo_t info{};
+      while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+      }
+      ReapUnwatchedChildren();
+    }).detach();
+  } catch (const std::system_error&) {
+    // Without a thread the child is still reaped by the next shell call.
+  }
 }
 
 // Records the end of the process when it has ended; true then.
@@ -117,14 +140,6 @@ bool IsNativeProgram(const std::string& path) {
 bool IsExistingFile(const std::string& path) {
   struct stat info{};
   return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
-}
-
-std::string AbsolutePath(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
-  char* cwd = ::getcwd(nullptr, 0);
-  std::string absolute = cwd ? std::string(cwd) + "/" + path : path;
-  std::free(cwd);
-  return absolute;
 }
 
 // Wine's name for a native file: its Z: drive is the root of the file system.
@@ -252,8 +267,13 @@ BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info) {
     }
     args.insert(args.end(), params.begin(), params.end());
   } else if (IsNativeProgram(*target)) {
+    // A native program cannot read Windows paths: an argument that names an existing file or
+    // folder once mapped is given in its native form; everything else stays as written.
     args = {*target};
-    args.insert(args.end(), params.begin(), params.end());
+    for (const std::string& param : params) {
+      const TResolvedPath mapped = param.empty() ? TResolvedPath{} : ResolvePath(param);
+      args.push_back(mapped.Exists() ? AbsolutePath(mapped.Native) : param);
+    }
   } else {
     std::string opener = FindOnPath("xdg-open");
     if (opener.empty()) return Refuse(info, ERROR_NO_ASSOCIATION, kSeErrNoAssociation);
@@ -276,8 +296,7 @@ BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info) {
     openProcesses.insert(process);
     info->hProcess = process;
   } else {
-    std::lock_guard lock(processMutex);
-    unwatchedChildren.push_back(*pid);
+    WatchUnwatchedChild(*pid);
   }
   return 1;
 }
@@ -347,10 +366,7 @@ BOOL CloseHandle(HANDLE handle) {
     }
   }
   if (handle->pidfd >= 0) ::close(handle->pidfd);
-  if (!PollEnded(*handle, WNOHANG)) {
-    std::lock_guard lock(processMutex);
-    unwatchedChildren.push_back(handle->pid);
-  }
+  if (!PollEnded(*handle, WNOHANG)) WatchUnwatchedChild(handle->pid);
   delete handle;
   ReapUnwatchedChildren();
   return 1;

@@ -7,7 +7,9 @@
 //
 // verb "Open" (also no verb):
 //   - a native program (an ELF file or a "#!" script with execute permission) is started
-//     directly; the parameter text is split into arguments by SplitWindowsCommandLine;
+//     directly; the parameter text is split into arguments by SplitWindowsCommandLine, and each
+//     argument that names an existing file or folder through ResolvePath (separators, drive
+//     letters, letter case, the program folder) is given as that absolute native path;
 //   - a Windows program (.exe, .com, .bat, .cmd, .msi; any letter case) is started through `wine`
 //     from PATH (an .msi through Wine's msiexec /i); without Wine it is refused;
 //   - any other existing file is handed to `xdg-open` as its one argument; without xdg-open it is
@@ -71,8 +73,9 @@ BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode);
 // The process id behind a handle, or -1 for an invalid handle.
 pid_t GetProcessId(HANDLE process);
 
-// Releases the handle. A process that is still running keeps running; it is reaped later, when
-// it has ended, by a following shell call, so that no zombies pile up.
+// Releases the handle. A process that is still running keeps running and is reaped as soon as
+// it ends (a thread waits for it), so no zombie lingers; so is a process started without
+// SEE_MASK_NOCLOSEPROCESS.
 BOOL CloseHandle(HANDLE handle);
 
 }  // namespace platform

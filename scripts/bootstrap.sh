@@ -11,6 +11,7 @@ packages=(
   libjpeg62-turbo-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libpixman-1-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
+  xdg-utils
 )
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-14-dev)

@@ -6,6 +6,7 @@
 
 #include "platform/FileReading.h"
 #include "platform/Paths.h"
+#include "platform/TextDecoding.h"
 
 std::string TParagraph::Text() const {
   std::string s;
@@ -85,6 +86,7 @@ void TRichEdit::LoadFromFile(const std::string& fileName) {
   TRichDocument doc;
   if (!ParseRichText(data, doc, FAlignment)) {
     // Plain text: one paragraph per line, in the current alignment and the default style.
+    const std::string text = platform::DecodeText(data);
     TParagraph p;
     p.Alignment = FAlignment;
     std::string line;
@@ -93,12 +95,12 @@ void TRichEdit::LoadFromFile(const std::string& fileName) {
       doc.Paragraphs.push_back(p);
       line.clear();
     };
-    for (size_t i = 0; i < data.size(); ++i) {
-      if (data[i] == '\r' || data[i] == '\n') {
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\r' || text[i] == '\n') {
         flush();
-        if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n') ++i;
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
       } else {
-        line += data[i];
+        line += text[i];
       }
     }
     if (!line.empty() || doc.Paragraphs.empty()) flush();

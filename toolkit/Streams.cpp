@@ -4,6 +4,8 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "platform/Paths.h"
+
 
 int64_t TStream::Size() {
   const int64_t pos = Seek(0, TSeekOrigin::soCurrent);
@@ -85,10 +87,12 @@ int64_t TBytesStream::Seek(int64_t offset, TSeekOrigin origin) {
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) {
   struct stat st {};
   if (mode == TFileMode::fmOpenRead) {
+    // A file to read is named as a disc names it; the failure names it as it was given.
+    const std::string native = platform::NativePath(fileName);
     // A directory opens with fopen on this system but is no file to read.
-    if (::stat(fileName.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    if (::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
       throw EFOpenError(Format("Cannot open file %s", fileName.c_str()));
-    FFile = std::fopen(fileName.c_str(), "rb");
+    FFile = std::fopen(native.c_str(), "rb");
     if (!FFile) throw EFOpenError(Format("Cannot open file %s", fileName.c_str()));
   } else {
     FFile = std::fopen(fileName.c_str(), "w+b");

@@ -114,7 +114,7 @@ if box=$(wait_window '^Quorvane \+$' 600); then
   log=$(cat "$QUORVANE_DEMO_LOG" 2>/dev/null)
   if [[ $rc -eq 0 ]]; then pass "windowless run with Yes ends with exit code 0"
   else fail "windowless run with Yes: exit code $rc"; fi
-  if [[ "$log" == *"codec installer ran: --quiet"*"codec installer finished"*"player ran in $work/disc"*"arg: --play"*"arg: Video\feature.avi"* ]]; then
+  if [[ "$log" == *"codec installer ran: --quiet"*"codec installer finished"*"player ran in $work/disc"*"arg: --play"*"arg: $work/disc/Video/feature.avi"* ]]; then
     pass "the installer ran to its end before the player started on the main file"
   else fail "unexpected run log: $log"; fi
 else

@@ -36,6 +36,28 @@ TEST_F(Information, PlainTextFileIsShownLeftJustified) {
   EXPECT_EQ(Window->mmoNotes->SelStart(), 0);
 }
 
+// A plain-text file as the disc's home system saves it, in another letter case than written.
+TEST_F(Information, PlainTextIsDecodedAndFoundInAnyLetterCase) {
+  const struct {
+    const char* Name;
+    std::string Bytes;
+  } files[] = {
+      {"cp1252.TXT", "Caf\xE9 \x96 1\rZ\xFC" "rich"},
+      {"utf16.TXT", std::string("\xFF\xFE" "C\0a\0f\0\xE9\0 \0\x13\x20 \0" "1\0\r\0\n\0Z\0\xFC\0r\0i\0" "c\0h\0", 34)},
+      {"utf8.TXT", "\xEF\xBB\xBF" "Caf\xC3\xA9 \xE2\x80\x93 1\nZ\xC3\xBCrich"},
+  };
+  for (const auto& f : files) {
+    Disc.Write(std::string("Info/") + f.Name, f.Bytes);
+    TNewFadeLabel* line = Line("InformationFile=" + Disc.File("INFO/") + f.Name + "\n");
+    Click(line);
+    EXPECT_TRUE(Boxes.empty()) << f.Name;
+    const auto& paragraphs = Window->mmoNotes->Document().Paragraphs;
+    ASSERT_EQ(paragraphs.size(), 2u) << f.Name;
+    EXPECT_EQ(paragraphs[0].Text(), "Caf\xC3\xA9 \xE2\x80\x93 1") << f.Name;
+    EXPECT_EQ(paragraphs[1].Text(), "Z\xC3\xBCrich") << f.Name;
+  }
+}
+
 TEST_F(Information, RichTextFileKeepsItsOwnFormatting) {
   const std::string file = Disc.Write("Info/a.rtf", "{\\rtf1\\pard\\qc\\b Head\\b0\\par\\pard Body\\par}");
   Click(Line("InformationFile=" + file + "\n"));

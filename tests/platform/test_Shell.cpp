@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "TempFiles.h"
+#include "platform/Paths.h"
 #include "platform/Shell.h"
 
 using namespace platform;
@@ -207,20 +209,60 @@ TEST_F(ShellLaunch, WaitEndsWhenTheProcessEnds) {
   }
 }
 
-TEST_F(ShellLaunch, AProcessReleasedWhileRunningIsReapedLater) {
-  std::string sleeper = dir.Write("sleeper", "#!/bin/sh\nsleep 0.2\n", true);
-  SHELLEXECUTEINFOA info{};
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
-  info.lpFile = sleeper.c_str();
-  ASSERT_TRUE(ShellExecuteExA(&info));
-  pid_t pid = GetProcessId(info.hProcess);
-  ASSERT_GT(pid, 0);
-  EXPECT_TRUE(CloseHandle(info.hProcess));
-  ::usleep(500 * 1000);
-  ASSERT_TRUE(Run(recorder, ""));  // the next launch reaps what has ended
-  errno = 0;
-  EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1);
-  EXPECT_EQ(errno, ECHILD);
+// Players are started without waiting: whether their handle is released while they run or none
+// was asked for, they are reaped when they end, with no further shell call, so no zombie lingers.
+TEST_F(ShellLaunch, AProcessNobodyWaitsForIsReapedWhenItEnds) {
+  const std::string pidFile = dir.File("pid");
+  const std::string sleeper = dir.Write("sleeper", "#!/bin/sh\necho $$ > \"$1\"\nsleep 0.2\n", true);
+  for (const ULONG mask : {ULONG{SEE_MASK_NOCLOSEPROCESS}, ULONG{0}}) {
+    std::filesystem::remove(pidFile);
+    SHELLEXECUTEINFOA info{};
+    info.fMask = mask;
+    info.lpFile = sleeper.c_str();
+    info.lpParameters = pidFile.c_str();
+    ASSERT_TRUE(ShellExecuteExA(&info));
+    if (info.hProcess) {
+      EXPECT_TRUE(CloseHandle(info.hProcess));
+    }
+    pid_t pid = 0;
+    for (int i = 0; i < 200 && pid <= 0; ++i) {
+      ::usleep(10 * 1000);
+      pid = static_cast<pid_t>(std::atoi(ReadFile(pidFile).c_str()));
+    }
+    ASSERT_GT(pid, 0) << mask;
+    bool gone = false;
+    for (int i = 0; i < 500 && !gone; ++i) {
+      ::usleep(10 * 1000);
+      gone = !std::filesystem::exists("/proc/" + std::to_string(pid));
+    }
+    EXPECT_TRUE(gone) << "no zombie left behind, mask " << mask;
+    errno = 0;
+    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+  }
+}
+
+TEST_F(ShellLaunch, NativeProgramsGetArgumentsThatNameFilesAsNativePaths) {
+  dir.Write("disc/Video/feature.avi", "x");
+  const std::string disc = dir.File("disc");
+  const std::string old = Cwd();
+  std::filesystem::current_path(dir.Path());
+  platform::SetProgramFolder(disc);
+  const struct {
+    const char* Params;
+    std::vector<std::string> Args;
+  } rows[] = {
+      {"--play \"disc\\VIDEO\\Feature.avi\"", {"--play", disc + "/Video/feature.avi"}},
+      {"Video\\feature.avi", {disc + "/Video/feature.avi"}},  // found beside the launcher only
+      {"/x=disc Video\\none.avi C:\\nowhere\\a.avi", {"/x=disc", "Video\\none.avi", "C:\\nowhere\\a.avi"}},
+      {"disc", {disc}},
+  };
+  for (const auto& row : rows) {
+    ASSERT_TRUE(Run(recorder, row.Params)) << row.Params;
+    EXPECT_EQ(ReadFile(record), Expected(dir.Path(), row.Args)) << row.Params;
+  }
+  platform::SetProgramFolder("");
+  std::filesystem::current_path(old);
 }
 
 TEST_F(ShellLaunch, TheChildInheritsNoExtraDescriptors) {

@@ -9,12 +9,12 @@ namespace test_pe {
 
 using Bytes = std::string;
 
-void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
+inline void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
   if (b.size() < at + 2) b.resize(at + 2);
   b[at] = static_cast<char>(v & 0xFF);
   b[at + 1] = static_cast<char>(v >> 8);
 }
-void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
+inline void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
   Put16(b, at, static_cast<std::uint16_t>(v & 0xFFFF));
   Put16(b, at + 2, static_cast<std::uint16_t>(v >> 16));
 }
@@ -37,7 +37,7 @@ constexpr std::size_t kBlock = kRsrcRaw + 0x58;
 constexpr std::size_t kFixedInfo = kBlock + 40;
 
 // A smallest PE file with one .rsrc section holding a version resource; `plus` picks PE32+.
-Bytes MakePe(Version v, bool plus) {
+inline Bytes MakePe(Version v, bool plus) {
   Bytes b(kRsrcRaw, '\0');
   b[0] = 'M', b[1] = 'Z';
   Put32(b, 0x3C, kPeHeader);
