@@ -1,0 +1,172 @@
+// The container's composition against an independent per-pixel model, and partial repaints
+// against full ones.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "dibcontrols/cDIBImage.h"
+#include "dibcontrols/cDIBPanel.h"
+#include "toolkit/Forms.h"
+
+namespace {
+
+uint32_t Channel(uint32_t s, uint32_t d, uint32_t a) { return (s * a + d * (255 - a)) / 256 + 1; }
+
+// One pixel blended at an opacity, the destination's alpha kept; at 255 a plain copy.
+uint32_t Blend(uint32_t s, uint32_t d, uint32_t a) {
+  if (a == 255) return s;
+  uint32_t out = d & 0xFF000000u;
+  for (int shift = 0; shift < 24; shift += 8) out |= Channel((s >> shift) & 0xFF, (d >> shift) & 0xFF, a) << shift;
+  return out;
+}
+
+std::string Hex(uint32_t v) {
+  char b[12];
+  std::snprintf(b, sizeof b, "%08X", v);
+  return b;
+}
+
+struct TScene {
+  std::unique_ptr<TForm> Form = std::make_unique<TForm>(nullptr);
+  TDIBImageList* List = new TDIBImageList(Form.get());
+  TDIBImageContainer* Container = new TDIBImageContainer(Form.get());
+  std::vector<TDIBImage*> Images;
+  std::vector<uint32_t> Colours;
+
+  TScene(int w, int h) {
+    Container->SetParent(Form.get());
+    Container->SetBounds(0, 0, w, h);
+    Container->SetColor(0x203040);
+  }
+  TDIBImage* Add(uint32_t colour, int pw, int ph, TRect bounds, uint8_t opacity) {
+    TDIBImagesItem* item = List->DIBImages()->Add();
+    item->DIB()->SetSize(static_cast<uint16_t>(pw), static_cast<uint16_t>(ph));
+    for (int i = 0; i < pw * ph; ++i) item->DIB()->Pixels()[i] = colour;
+    auto* image = new TDIBImage(Form.get());
+    image->SetParent(Container);
+    image->SetDIBImageList(List);
+    image->IndexMain()->SetDIBIndex(item->Index());
+    image->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+    image->SetOpacity(opacity);
+    Images.push_back(image);
+    Colours.push_back(colour);
+    return image;
+  }
+  // A paint into a window context clipped to r, as the system asks for one.
+  void Paint(const TRect& r) {
+    auto window = Backend().CreateDIBSection(Container->Width(), Container->Height());
+    window->DC().IntersectClipRect(r);
+    Container->Perform(WM_PAINT, reinterpret_cast<uintptr_t>(&window->DC()));
+  }
+  uint32_t At(int x, int y) const { return *Container->CompositionDIB()->ScanPixel(x, y); }
+  // Background, then every visible image in child order, blended at its opacity.
+  std::vector<uint32_t> Model() const {
+    const int w = Container->Width(), h = Container->Height();
+    const uint32_t background = ColorToPixel(ColorToRGB(Container->Color()));
+    std::vector<uint32_t> m(static_cast<size_t>(w * h), background);
+    for (size_t k = 0; k < Images.size(); ++k) {
+      TDIBImage* c = Images[k];
+      if (!c->Visible()) continue;
+      TMemoryDIB* pic = List->DIBImages()->Items(c->IndexMain()->DIBIndex())->DIB();
+      for (int y = std::max(0, c->Top()); y < std::min(h, c->Top() + c->Height()); ++y)
+        for (int x = std::max(0, c->Left()); x < std::min(w, c->Left() + c->Width()); ++x) {
+          uint32_t& d = m[static_cast<size_t>(y * w + x)];
+          const int px = x - c->Left(), py = y - c->Top();
+          const uint32_t top = px < pic->Width() && py < pic->Height() ? Colours[k] : d;
+          d = Blend(top, d, c->Opacity());
+        }
+    }
+    return m;
+  }
+  int Mismatches(const std::vector<uint32_t>& expected, std::string& first) const {
+    int bad = 0;
+    const int w = Container->Width();
+    for (int y = 0; y < Container->Height(); ++y)
+      for (int x = 0; x < w; ++x)
+        if (At(x, y) != expected[static_cast<size_t>(y * w + x)] && bad++ == 0)
+          first = "(" + std::to_string(x) + "," + std::to_string(y) + ") OUT[" + Hex(At(x, y)) + "] != EXP[" +
+                  Hex(expected[static_cast<size_t>(y * w + x)]) + "]";
+    return bad;
+  }
+};
+
+TEST(Composition, EqualsBackgroundThenEachChildBlendedAtItsOpacity) {
+  TScene scene(120, 90);
+  scene.Add(0xFFC02010, 60, 50, Bounds(5, 5, 70, 60), 255);
+  scene.Add(0xFF10E040, 50, 50, Bounds(40, 30, 50, 50), 128);
+  scene.Add(0xFF2030F0, 40, 40, Bounds(-15, 50, 40, 40), 60);  // partly outside the container
+  scene.Paint({0, 0, 120, 90});
+  std::string first;
+  EXPECT_EQ(scene.Mismatches(scene.Model(), first), 0) << first;
+}
+
+TEST(Composition, PartialRepaintsAfterRandomChangesEqualAFullRepaint) {
+  TScene scene(100, 80);
+  scene.Add(0xFFC02010, 40, 30, Bounds(5, 5, 50, 40), 255);
+  scene.Add(0xFF10E040, 30, 30, Bounds(30, 20, 30, 30), 128);
+  scene.Add(0xFF2030F0, 50, 20, Bounds(50, 40, 50, 30), 60);
+  scene.Paint({0, 0, 100, 80});
+  std::mt19937 rng(7);
+  for (int step = 0; step < 60; ++step) {
+    TDIBImage* c = scene.Images[rng() % scene.Images.size()];
+    const TRect before = c->BoundsRect();
+    switch (rng() % 3) {
+      case 0: c->SetBounds(static_cast<int>(rng() % 120) - 20, static_cast<int>(rng() % 100) - 20, c->Width(), c->Height()); break;
+      case 1: c->SetOpacity(static_cast<uint8_t>(rng())); break;
+      case 2: c->SetVisible(!c->Visible()); break;
+    }
+    // What the system would repaint: the rectangles the change touched, clipped to the window.
+    for (const TRect& r : {before, c->BoundsRect()}) {
+      const TRect clipped = IntersectRect(r, {0, 0, 100, 80});
+      if (!clipped.IsEmpty()) scene.Paint(clipped);
+    }
+  }
+  std::string first;
+  const std::vector<uint32_t> model = scene.Model();
+  EXPECT_EQ(scene.Mismatches(model, first), 0) << "partial repaints: " << first;
+  scene.Paint({0, 0, 100, 80});
+  EXPECT_EQ(scene.Mismatches(model, first), 0) << "full repaint: " << first;
+}
+
+TEST(Composition, TheBackgroundPictureIsCentredOrTiled) {
+  TScene scene(250, 120);
+  TDIBImagesItem* item = scene.List->DIBImages()->Add();
+  item->DIB()->SetSize(100, 100);
+  for (int i = 0; i < 100 * 100; ++i) item->DIB()->Pixels()[i] = 0xFF00FF00u | static_cast<uint32_t>(i % 100);
+  scene.Container->SetDIBImageList(scene.List);
+  scene.Container->IndexImage()->SetDIBIndex(0);
+  scene.Container->SetTileMethod(TTileMethod::tmTile);
+  scene.Paint({0, 0, 250, 120});
+  for (int x : {0, 99, 100, 205, 249})
+    for (int y : {0, 99, 100, 119}) EXPECT_EQ(scene.At(x, y), 0xFF00FF00u | static_cast<uint32_t>(x % 100)) << x << "," << y;
+  scene.Container->SetTileMethod(TTileMethod::tmCenter);
+  scene.Paint({0, 0, 250, 120});
+  // 100 x 100 centred at (75, 10) on the container's colour.
+  EXPECT_EQ(scene.At(74, 50), ColorToPixel(0x203040));
+  EXPECT_EQ(scene.At(75, 10), 0xFF00FF00u);
+  EXPECT_EQ(scene.At(174, 109), 0xFF00FF00u | 99u);
+  EXPECT_EQ(scene.At(175, 50), ColorToPixel(0x203040));
+}
+
+TEST(Composition, ImagesAreStretchedCentredOrPlacedAtTheTopLeft) {
+  TScene scene(340, 469);
+  TDIBImage* image = scene.Add(0xFF808080, 400, 300, Bounds(0, 0, 340, 469), 255);
+  image->SetCenter(true);
+  scene.Paint({0, 0, 340, 469});
+  // Centred: drawn at (-30, 84).
+  EXPECT_EQ(scene.At(0, 83), ColorToPixel(0x203040));
+  EXPECT_EQ(scene.At(0, 84), 0xFF808080u);
+  EXPECT_EQ(scene.At(339, 383), 0xFF808080u);
+  EXPECT_EQ(scene.At(339, 384), ColorToPixel(0x203040));
+  image->SetCenter(false);
+  image->SetStretch(true);
+  scene.Paint({0, 0, 340, 469});
+  // 85 % and 156 % of 400 x 300: 340 x 468, one row short at the bottom.
+  EXPECT_EQ(scene.At(339, 467), 0xFF808080u);
+  EXPECT_EQ(scene.At(10, 468), ColorToPixel(0x203040));
+}
+
+}  // namespace
