@@ -43,6 +43,9 @@ public:
 
   void SetBounds(int left, int top, int width, int height) override;
   void Loaded() override;
+  // A button released away from the control holding the capture: that control hears that the
+  // pointer left, and the windowless control under the pointer that it entered.
+  void WndProc(TMessage& message) override;
 
 protected:
   void Dispatch(TMessage& message) override;
