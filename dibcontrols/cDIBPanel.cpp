@@ -382,7 +382,8 @@ bool TCustomDIBContainer::SelectPrevChild() {
   };
   auto* activeWindow = dynamic_cast<TWinControl*>(old);
   TControl* candidate = FindNextControl(activeWindow, false, true, false);
-  if (candidate && (candidate->Parent() != this || dropped(candidate))) candidate = nullptr;
+  // The search wraps round; the active control itself is not "before" it.
+  if (candidate && (candidate == old || candidate->Parent() != this || dropped(candidate))) candidate = nullptr;
   if (!activeWindow || !candidate) {
     candidate = NextDIBControl(old, false);
     if (dropped(candidate)) candidate = nullptr;
