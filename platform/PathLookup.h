@@ -28,7 +28,7 @@ struct TResolvedPath {
   std::string Native;  // what to give the file system
   TPathMatch Match = TPathMatch::Missing;
   bool IsDirectory = false;
-  bool FromProgramFolder = false;  // found only from the launcher's own folder
+  bool FromProgramFolder = false;  // found only from the program's own folder
   bool Exists() const { return Match != TPathMatch::Missing; }
 };
 
@@ -38,7 +38,7 @@ struct TResolvedPath {
 // working folder is then looked up the same two ways from the program folder.
 TResolvedPath LookUpNativePath(const std::string& nativePath);
 
-// The folder of the launcher's own path, where relative paths are looked up when the working
+// The folder of the program's own path, where relative paths are looked up when the working
 // folder does not have them. Empty (the default) turns that second place off.
 void SetProgramFolder(std::string folder);
 const std::string& ProgramFolder();

@@ -1,6 +1,6 @@
 #pragma once
 
-// Paths where they reach the file system. The launcher handles path texts in the Windows way
+// Paths where they reach the file system. The program handles path texts in the Windows way
 // (drive parts, "\" separators); only here do they become native paths.
 
 #include <string>
@@ -38,7 +38,7 @@ bool DirectoryExists(const std::string& path);
 DWORD GetShortPathNameA(const char* longPath, char* shortPath, DWORD size);
 
 // The executable's own path as it was started, made absolute without resolving symbolic links,
-// so that a launcher linked into a disc folder finds its files beside the link. A name without
+// so that a program linked into a disc folder finds its files beside the link. A name without
 // "/" is searched on PATH; /proc/self/exe is the last resort.
 std::string ExecutablePath(const char* argv0);
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// The handful of Win32 names the launcher's logic is written against. The platform layer gives
+// The handful of Win32 names the program's logic is written against. The platform layer gives
 // them Windows meanings on top of POSIX, so the code above it reads like the Windows original and
 // keeps its return-value conventions.
 

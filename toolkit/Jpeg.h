@@ -3,7 +3,7 @@
 //
 // Damaged data fails with EJPEG "JPEG error #%d", the library's message code. A file cut short
 // counts as damaged: the library would only warn and fill the missing rows with grey, which would
-// show a half-grey cover without a word; we stop with the code of that warning instead. Other
+// show a half-grey picture without a word; we stop with the code of that warning instead. Other
 // warnings (stray bytes between markers and the like) leave a complete picture and are ignored.
 #include <cstdint>
 #include <span>
