@@ -36,8 +36,6 @@ TCustomDIBContainer::TCustomDIBContainer(TComponent* owner)
   SetControlStyle(ControlStyle() | csAcceptsControls);
   SetTabStop(false);
   SetBorderWidth(0);
-  SetBevelOuter(TBevelCut::bvNone);
-  SetBevelInner(TBevelCut::bvNone);
 }
 
 TCustomDIBContainer::~TCustomDIBContainer() = default;

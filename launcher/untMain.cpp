@@ -116,17 +116,39 @@ void TfrmMain::BuildLayout() {
     p->SetBevelInner(TBevelCut::bvRaised);
     return p;
   };
+  DIBImageList1 = new TDIBImageList(this);
+  DIBImageList1->SetName("DIBImageList1");
+  auto container = [this](const char* name, TWinControl* parent, TRect bounds, TAlign align) {
+    auto* c = new TDIBImageContainer(this);
+    c->SetName(name);
+    c->SetParent(parent);
+    c->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+    c->SetAlign(align);
+    c->SetColor(clBlack);
+    c->SetTileMethod(TTileMethod::tmCenter);
+    return c;
+  };
+  auto image = [this](const char* name, TDIBImageContainer* parent, bool visible) {
+    auto* i = new TDIBImage(this);
+    i->SetName(name);
+    i->SetParent(parent);
+    i->SetBounds(1, 1, parent->Width() - 2, parent->Height() - 2);
+    i->SetVisible(visible);
+    i->SetDIBImageList(DIBImageList1);
+    i->SetAlign(TAlign::alClient);
+    return i;
+  };
   pnlFrontCover = panel("pnlFrontCover", this, Bounds(0, 0, 360, 473), TAlign::alLeft);
-  // The cover containers are plain black panels with a one-pixel border until the picture
-  // controls exist.
-  DIBImageContainer1 = panel("DIBImageContainer1", pnlFrontCover, Bounds(1, 1, 358, 471), TAlign::alClient);
-  DIBImageContainer1->SetBevelInner(TBevelCut::bvNone);
-  DIBImageContainer1->SetBorderWidth(1);
+  DIBImageContainer1 = container("DIBImageContainer1", pnlFrontCover, Bounds(1, 1, 358, 471), TAlign::alClient);
+  oImageBackCover = image("oImageBackCover", DIBImageContainer1, false);
+  oImageFrontCover = image("oImageFrontCover", DIBImageContainer1, true);
   Panel2 = panel("Panel2", DIBImageContainer1, Bounds(341, 1, 16, 469), TAlign::alRight);
+  Panel2->SetParentColor(true);
   pnlInsideCover = panel("pnlInsideCover", this, Bounds(360, 0, 340, 473), TAlign::alLeft);
-  oInsideContainer = panel("oInsideContainer", pnlInsideCover, Bounds(1, 1, 338, 471), TAlign::alLeft);
-  oInsideContainer->SetBevelInner(TBevelCut::bvNone);
-  oInsideContainer->SetBorderWidth(1);
+  oInsideContainer = container("oInsideContainer", pnlInsideCover, Bounds(1, 1, 338, 471), TAlign::alLeft);
+  oImageInsideCover = image("oImageInsideCover", oInsideContainer, true);
+  oImageBackCover->OnDblClick = [this](TObject* sender) { oImageBackCoverDblClick(sender); };
+  oImageFrontCover->OnDblClick = [this](TObject* sender) { oImageBackCoverDblClick(sender); };
 
   mmoNotes = new TRichEdit(this);
   mmoNotes->SetName("mmoNotes");
@@ -174,23 +196,49 @@ void TfrmMain::FormDestroy(TObject*) { MenuItems.reset(); }
 
 void TfrmMain::LoadConfiguration() {
   TIniFile ini(ConfigurationFileName(ExePath()));
-  if (!LoadCover(ini, "Front Cover")) {
+  if (!LoadCover(ini, "Front Cover", oImageFrontCover)) {
     pnlFrontCover->Hide();
     SetBounds(0, 0, 346, Height());
   }
-  LoadCover(ini, "Inside Cover");
-  if (LoadCover(ini, "Back Cover")) {
-    // The switch between front and back is enabled by this hint alone.
-    DIBImageContainer1->SetHint("Double click to switch between front & back cover");
+  LoadCover(ini, "Inside Cover", oImageInsideCover);
+  if (LoadCover(ini, "Back Cover", oImageBackCover)) {
+    // The switch between front and back is enabled by this hint alone; it stays on the front
+    // image even when the front cover itself did not load.
+    oImageFrontCover->SetHint("Double click to switch between front & back cover");
   }
   ReadItemSections(ini);
 }
 
-bool TfrmMain::LoadCover(TIniFile& ini, const std::string& section) {
+bool TfrmMain::LoadCover(TIniFile& ini, const std::string& section, TDIBImage* image) {
   const std::string picture = CompleteDrive(ini.ReadString(section, "PictureFile", ""), ExePath());
   if (picture.empty()) return false;
-  // Pictures come with the picture controls; until then a configured cover counts as not loaded.
-  return false;
+  try {
+    TDIBImagesItem* item = image->DIBImageList()->DIBImages()->Add();
+    image->IndexMain()->SetDIBIndex(item->Index());
+    item->DIB()->LoadFromFile(picture);
+    image->SetOpacity(static_cast<uint8_t>(ini.ReadInteger(section, "Opacity", 255) & 0xFF));
+    const std::string mode = ini.ReadString(section, "Mode", "S");
+    if (!mode.empty() && mode[0] == 'C') image->SetCenter(true);
+    else image->SetStretch(true);
+  } catch (const std::exception& failure) {
+    // What was done stays: a failed load leaves the empty item with the control pointing at it.
+    ErrorNotice(failure.what());
+    return false;
+  }
+  return true;
+}
+
+void TfrmMain::oImageBackCoverDblClick(TObject*) {
+  if (oImageFrontCover->Hint().empty()) return;
+  if (oImageFrontCover->Tag() == 0) {
+    oImageFrontCover->SetTag(1);
+    oImageFrontCover->Hide();
+    oImageBackCover->Show();
+  } else {
+    oImageFrontCover->SetTag(0);
+    oImageBackCover->Hide();
+    oImageFrontCover->Show();
+  }
 }
 
 void TfrmMain::ReadItemSections(TIniFile& ini) {

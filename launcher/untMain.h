@@ -6,6 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "dib/cDIBImageList.h"
+#include "dibcontrols/cDIBImage.h"
+#include "dibcontrols/cDIBPanel.h"
 #include "fadelabel/untFadeLabel.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/ExtCtrls.h"
@@ -101,11 +104,15 @@ public:
 
   // Controls, from the stored layout.
   TPanel* pnlFrontCover = nullptr;
-  TPanel* DIBImageContainer1 = nullptr;
+  TDIBImageContainer* DIBImageContainer1 = nullptr;
+  TDIBImage* oImageBackCover = nullptr;
+  TDIBImage* oImageFrontCover = nullptr;
   TPanel* Panel2 = nullptr;
   TPanel* pnlInsideCover = nullptr;
-  TPanel* oInsideContainer = nullptr;
+  TDIBImageContainer* oInsideContainer = nullptr;
+  TDIBImage* oImageInsideCover = nullptr;
   TRichEdit* mmoNotes = nullptr;
+  TDIBImageList* DIBImageList1 = nullptr;
 
   // Fields.
   std::unique_ptr<TObjectList<TMenuItem>> MenuItems;
@@ -124,7 +131,11 @@ public:
 
   // Configuration loading and its steps.
   void LoadConfiguration();
-  bool LoadCover(TIniFile& ini, const std::string& section);
+  // Loads a cover section's picture into a new item of the image control's list and shows it
+  // there; false (after an error notice with the failure's text) when it could not.
+  bool LoadCover(TIniFile& ini, const std::string& section, TDIBImage* image);
+  // The double click on either cover: front and back change places when a back cover loaded.
+  void oImageBackCoverDblClick(TObject* sender);
   void ReadItemSections(TIniFile& ini);
   void LayoutMenu();
 
