@@ -128,11 +128,11 @@ void TfrmMain::BuildLayout() {
     c->SetTileMethod(TTileMethod::tmCenter);
     return c;
   };
-  auto image = [this](const char* name, TDIBImageContainer* parent, bool visible) {
+  auto image = [this](const char* name, TDIBImageContainer* parent, TRect bounds, bool visible) {
     auto* i = new TDIBImage(this);
     i->SetName(name);
     i->SetParent(parent);
-    i->SetBounds(1, 1, parent->Width() - 2, parent->Height() - 2);
+    i->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
     i->SetVisible(visible);
     i->SetDIBImageList(DIBImageList1);
     i->SetAlign(TAlign::alClient);
@@ -140,13 +140,13 @@ void TfrmMain::BuildLayout() {
   };
   pnlFrontCover = panel("pnlFrontCover", this, Bounds(0, 0, 360, 473), TAlign::alLeft);
   DIBImageContainer1 = container("DIBImageContainer1", pnlFrontCover, Bounds(1, 1, 358, 471), TAlign::alClient);
-  oImageBackCover = image("oImageBackCover", DIBImageContainer1, false);
-  oImageFrontCover = image("oImageFrontCover", DIBImageContainer1, true);
+  oImageBackCover = image("oImageBackCover", DIBImageContainer1, Bounds(1, 1, 340, 469), false);
+  oImageFrontCover = image("oImageFrontCover", DIBImageContainer1, Bounds(1, 1, 340, 469), true);
   Panel2 = panel("Panel2", DIBImageContainer1, Bounds(341, 1, 16, 469), TAlign::alRight);
   Panel2->SetParentColor(true);
   pnlInsideCover = panel("pnlInsideCover", this, Bounds(360, 0, 340, 473), TAlign::alLeft);
   oInsideContainer = container("oInsideContainer", pnlInsideCover, Bounds(1, 1, 338, 471), TAlign::alLeft);
-  oImageInsideCover = image("oImageInsideCover", oInsideContainer, true);
+  oImageInsideCover = image("oImageInsideCover", oInsideContainer, Bounds(1, 1, 336, 469), true);
   oImageBackCover->OnDblClick = [this](TObject* sender) { oImageBackCoverDblClick(sender); };
   oImageFrontCover->OnDblClick = [this](TObject* sender) { oImageBackCoverDblClick(sender); };
 
