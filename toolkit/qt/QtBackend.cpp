@@ -67,8 +67,9 @@ public:
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
-    // The toolkit decides where Tab goes; the widget only has to be able to hold the focus.
-    setFocusPolicy(Qt::ClickFocus);
+    // The toolkit decides who gets the focus (a click on a panel takes none): the widget only has
+    // to hold it when the toolkit gives it.
+    setFocusPolicy(Qt::NoFocus);
     MarkControl(this, control);
   }
   TWinControl* FControl;
