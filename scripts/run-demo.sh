@@ -30,8 +30,12 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 launcher=$!
 for _ in $(seq 100); do xdotool search --name '^Quorvane \+' >/dev/null 2>&1 && break; sleep 0.1; done
 sleep 1
-# Hover the first menu line so the screenshot shows it lit.
-xdotool mousemove 512 270 || true
+# Hover the first menu line so the screenshot shows it lit: the inside cover's container starts
+# 362 pixels into the window, the first of five lines 60 pixels down.
+if win=$(xdotool search --onlyvisible --name '^Quorvane \+ v' 2>/dev/null | head -n1) && [[ -n "$win" ]]; then
+  eval "$(xdotool getwindowgeometry --shell "$win")"
+  xdotool mousemove $((X + 362 + 14 + 160)) $((Y + 2 + 60 + 16)) || true
+fi
 sleep 0.5
 shot="$build/demo-screenshot.png"
 import -window root "$shot"
