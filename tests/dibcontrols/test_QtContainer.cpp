@@ -10,11 +10,10 @@
 
 #include "dibcontrols/cDIBImage.h"
 #include "dibcontrols/cDIBPanel.h"
+#include "support/QtWindows.h"
 #include "toolkit/Forms.h"
 
 namespace {
-
-QWidget* WidgetOf(TWinControl* c) { return static_cast<QWidget*>(c->Peer()->NativeWidget()); }
 
 class QtContainer : public testing::Test {
 protected:
@@ -40,11 +39,7 @@ protected:
     Image->OnMouseLeave = [this](TObject*) { Log.push_back("leave"); };
     Image->OnDblClick = [this](TObject*) { Log.push_back("dblclick"); };
     Image->OnKeyDown = [this](TObject*, uint16_t& key, TShiftState) { Log.push_back("key " + std::to_string(key)); };
-    Form->Show();
-    QWidget* window = WidgetOf(Form.get());
-    QApplication::setActiveWindow(window);
-    (void)QTest::qWaitForWindowActive(window, 1000);
-    QApplication::processEvents();
+    ShowActive(*Form);
   }
   void TearDown() override {
     Form.reset();

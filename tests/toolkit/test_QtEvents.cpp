@@ -9,13 +9,12 @@
 
 #include "toolkit/ComCtrls.h"
 #include "toolkit/ExtCtrls.h"
+#include "support/QtWindows.h"
 #include "toolkit/Forms.h"
 
 namespace {
 
 using TLog = std::vector<std::string>;
-
-QWidget* WidgetOf(TWinControl* c) { return static_cast<QWidget*>(c->Peer()->NativeWidget()); }
 
 class THoverProbe : public TGraphicControl {
 public:
@@ -50,11 +49,7 @@ protected:
     Notes->SetParent(Container);
     Notes->SetBounds(100, 100, 150, 80);
     Notes->SetTabStop(true);
-    Form->Show();
-    QWidget* window = WidgetOf(Form.get());
-    QApplication::setActiveWindow(window);
-    (void)QTest::qWaitForWindowActive(window, 1000);
-    QApplication::processEvents();
+    ShowActive(*Form);
   }
   void TearDown() override {
     Form.reset();
