@@ -170,3 +170,27 @@ TEST(Composition, ImagesAreStretchedCentredOrPlacedAtTheTopLeft) {
 }
 
 }  // namespace
+
+#include "dib/cDIBPalette.h"
+#include "toolkit/MemoryDC8.h"
+
+namespace {
+
+TEST(Composition, OnAnEightBitDeviceThePaletteCarriesTheCopy) {
+  TScene scene(40, 30);
+  scene.Container->SetColor(0x808080);
+  auto* palette = new TDIBPalette(scene.Form.get());
+  palette->SetUseTable(true);
+  scene.Container->SetPalette(palette);
+  TMemoryDC8 device(40, 30);
+  device.IntersectClipRect({5, 5, 20, 15});
+  scene.Container->Perform(WM_PAINT, reinterpret_cast<uintptr_t>(&device));
+  const uint8_t expected = palette->Table()[DIBPaletteTableIndex(0x80, 0x80, 0x80)];
+  EXPECT_EQ(device.Pixel(5, 5), expected) << "drawn through the palette's lookup table";
+  EXPECT_EQ(device.Pixel(19, 14), expected);
+  EXPECT_EQ(device.Pixel(20, 15), 0) << "only the paint rectangle is copied";
+  EXPECT_EQ(device.SelectedPalette(), nullptr) << "the device's own palette is selected back";
+  EXPECT_TRUE(device.SelectedAsBackground());
+}
+
+}  // namespace
