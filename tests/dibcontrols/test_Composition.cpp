@@ -57,7 +57,7 @@ struct TScene {
   }
   // A paint into a window context clipped to r, as the system asks for one.
   void Paint(const TRect& r) {
-    auto window = Backend().CreateDIBSection(Container->Width(), Container->Height());
+    auto window = Backend().CreateDIBSection(std::max(1, Container->Width()), std::max(1, Container->Height()));
     window->DC().IntersectClipRect(r);
     Container->Perform(WM_PAINT, reinterpret_cast<uintptr_t>(&window->DC()));
   }
@@ -191,6 +191,27 @@ TEST(Composition, OnAnEightBitDeviceThePaletteCarriesTheCopy) {
   EXPECT_EQ(device.Pixel(20, 15), 0) << "only the paint rectangle is copied";
   EXPECT_EQ(device.SelectedPalette(), nullptr) << "the device's own palette is selected back";
   EXPECT_TRUE(device.SelectedAsBackground());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Composition, DegenerateSizesComposeWithoutHarm) {
+  TScene scene(64, 48);
+  TDIBImage* empty = scene.Add(0xFF112233, 8, 8, Bounds(3, 3, 0, 0), 255);
+  TDIBImage* wide = scene.Add(0xFF445566, 8, 8, Bounds(-70000, -5, 65535, 20), 128);
+  wide->SetStretch(true);
+  scene.Paint({0, 0, 64, 48});
+  std::string first;
+  EXPECT_EQ(scene.Mismatches(scene.Model(), first), 0) << first;
+  empty->SetBounds(-5, -5, 65535, 65535);
+  scene.Paint({0, 0, 64, 48});
+  scene.Container->SetBounds(0, 0, 0, 0);
+  scene.Paint({0, 0, 64, 48});
+  scene.Container->SetBounds(0, 0, 10, 10);
+  scene.Paint({0, 0, 10, 10});
+  EXPECT_EQ(scene.At(0, 0), scene.Model()[0]);
 }
 
 }  // namespace
