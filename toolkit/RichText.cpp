@@ -436,6 +436,9 @@ private:
     if (!FBytes.empty() && page != FBytesCodePage) FlushBytes();
     FBytesCodePage = page;
     FBytes += static_cast<char>(b);
+    // Long stretches of text are converted as they come; a double-byte page waits, since a cut
+    // could fall between the two bytes of one character.
+    if (FBytes.size() >= 65536 && !platform::IsDoubleByteCodePage(page)) FlushBytes();
   }
 
   // Text bytes are gathered and converted together, because in a double-byte code page one
@@ -489,15 +492,21 @@ private:
 
   // Adds converted text to the paragraph being read, in the format of the moment.
   void Append(const std::string& text) {
+    if (FStop) return;
     if (FHighSurrogate) {
       // A high surrogate that no low one followed.
       FHighSurrogate = 0;
       Append("\xEF\xBF\xBD");
     }
     if (text.empty()) return;
-    if (FTextBytes + text.size() > Limits::TextBytes) {
+    std::string_view piece = text;
+    if (FTextBytes + piece.size() > Limits::TextBytes) {
+      // Keeps what fits, cut before a character rather than inside one.
       FStop = true;
-      return;
+      size_t keep = Limits::TextBytes - FTextBytes;
+      while (keep > 0 && (static_cast<unsigned char>(piece[keep]) & 0xC0) == 0x80) --keep;
+      piece = piece.substr(0, keep);
+      if (piece.empty()) return;
     }
     TTextRun format = CurrentFormat();
     if (FParagraph.Runs.empty() || !FParagraph.Runs.back().SameFormat(format)) {
@@ -508,8 +517,8 @@ private:
       ++FRunCount;
       FParagraph.Runs.push_back(std::move(format));
     }
-    FParagraph.Runs.back().Text += text;
-    FTextBytes += text.size();
+    FParagraph.Runs.back().Text += piece;
+    FTextBytes += piece.size();
   }
 
   void EndParagraph() {
