@@ -34,7 +34,7 @@ enum class TWord : unsigned char {
   Symbol,       // stands for one character
   SkipDest,     // a destination whose content is not shown
   FontTable, ColorTable,
-  Par, Line, Tab, Cell, Row,
+  Par, Break, Line, Tab, Cell, Row, Hidden,
   Pard, AlignLeft, AlignCenter, AlignRight, AlignJustify,
   Plain, Bold, Italic, Underline, UnderlineNone, Strike,
   FontSize, Font, Color, Highlight,
@@ -53,13 +53,13 @@ const std::unordered_map<std::string_view, TWordInfo>& Words() {
     std::unordered_map<std::string_view, TWordInfo> w;
     const std::pair<std::string_view, TWord> kinds[] = {
         {"fonttbl", TWord::FontTable}, {"colortbl", TWord::ColorTable},
-        {"par", TWord::Par}, {"sect", TWord::Par}, {"page", TWord::Par}, {"column", TWord::Par},
+        {"par", TWord::Par}, {"sect", TWord::Break}, {"page", TWord::Break}, {"column", TWord::Break},
         {"line", TWord::Line}, {"softline", TWord::Line}, {"lbr", TWord::Line},
         {"tab", TWord::Tab}, {"cell", TWord::Cell}, {"nestcell", TWord::Cell},
         {"row", TWord::Row}, {"nestrow", TWord::Row},
         {"pard", TWord::Pard}, {"ql", TWord::AlignLeft}, {"qc", TWord::AlignCenter},
         {"qr", TWord::AlignRight}, {"qj", TWord::AlignJustify}, {"qd", TWord::AlignJustify},
-        {"plain", TWord::Plain}, {"b", TWord::Bold}, {"i", TWord::Italic},
+        {"v", TWord::Hidden}, {"plain", TWord::Plain}, {"b", TWord::Bold}, {"i", TWord::Italic},
         {"ul", TWord::Underline}, {"uld", TWord::Underline}, {"uldb", TWord::Underline},
         {"uldash", TWord::Underline}, {"uldashd", TWord::Underline}, {"uldashdd", TWord::Underline},
         {"ulhwave", TWord::Underline}, {"ulldash", TWord::Underline}, {"ulth", TWord::Underline},
@@ -115,6 +115,7 @@ struct TGroupState {
   int Color = 0;      // colour table index
   int Highlight = 0;  // colour table index; 0: none
   int UnicodeSkip = 1;
+  bool Hidden = false;
   TAlignment Alignment = TAlignment::taLeftJustify;
   bool Justified = false;
 };
@@ -359,6 +360,12 @@ private:
     switch (info.Kind) {
       case TWord::Symbol: EmitCodePoint(info.Symbol); break;
       case TWord::Par: EndParagraph(); break;
+      case TWord::Break:
+        // A section, page or column break ends the paragraph it falls in, but makes no empty one
+        // of its own: writers put it after the \par of the last paragraph.
+        FlushBytes();
+        if (!FParagraph.Runs.empty()) EndParagraph();
+        break;
       case TWord::Line: EmitUtf8("\n"); break;
       case TWord::Tab: EmitUtf8("\t"); break;
       case TWord::Cell:
@@ -383,7 +390,9 @@ private:
         FState.FontSize = 0;
         FState.Color = 0;
         FState.Highlight = 0;
+        FState.Hidden = false;
         break;
+      case TWord::Hidden: FState.Hidden = on; break;
       case TWord::Bold: setStyle(fsBold, on); break;
       case TWord::Italic: setStyle(fsItalic, on); break;
       case TWord::Underline: setStyle(fsUnderline, on); break;
@@ -430,15 +439,15 @@ private:
       case TDest::Text: break;
     }
     // Control characters are no text of the document; a literal tab is taken as one.
-    if (b < 0x20 && b != '\t') return;
+    if ((b < 0x20 && b != '\t') || FState.Hidden) return;
     FlushCellTabs();
     const unsigned page = CurrentCodePage();
     if (!FBytes.empty() && page != FBytesCodePage) FlushBytes();
     FBytesCodePage = page;
     FBytes += static_cast<char>(b);
-    // Long stretches of text are converted as they come; a double-byte page waits, since a cut
-    // could fall between the two bytes of one character.
-    if (FBytes.size() >= 65536 && !platform::IsDoubleByteCodePage(page)) FlushBytes();
+    // Long stretches of text are converted as they come; a page of several bytes per character
+    // waits, since a cut could fall inside one.
+    if (FBytes.size() >= 65536 && !platform::IsDoubleByteCodePage(page) && page != 65001) FlushBytes();
   }
 
   // Text bytes are gathered and converted together, because in a double-byte code page one
@@ -479,6 +488,7 @@ private:
 
   void EmitUtf8(const std::string& text) {
     FlushBytes();
+    if (FState.Hidden) return;
     FlushCellTabs();
     Append(text);
   }

@@ -159,6 +159,8 @@ TEST(RichText, WhatRealFilesHoldIsKept) {
       {"skipped destinations",
        "{\\rtf1{\\info{\\title T}}{\\stylesheet{\\s0 Normal;}}{\\*\\unknown u}{\\pict\\bin3 abc 00ff}x}", "x"},
       {"paragraph and line breaks", "{\\rtf1 a\\line b\\par c\\tab d\\par}", "a\nb\r\nc\td"},
+      {"section and page breaks make no empty paragraphs", "{\\rtf1 a\\par\\sect b\\page c\\par\\sect}", "a\r\nb\r\nc"},
+      {"hidden text", "{\\rtf1 a{\\v hidden\\u233?\\tab}b\\v c\\v0 d\\v e\\plain f}", "abdf"},
       {"escaped braces and backslash", "{\\rtf1 \\{x\\}\\\\}", "{x}\\"},
       {"the space after a control word is not text", "{\\rtf1 {\\b Demo Codec}\\b0  at}", "Demo Codec at"},
   };
