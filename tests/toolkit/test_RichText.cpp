@@ -83,6 +83,11 @@ TEST(RichTextFiles, WordProcessorFilesGiveTheirTextAndAlignment) {
         {"\u041D\u0443\u0436\u0435\u043D \u043A\u043E\u0434\u0435\u043A \u0432\u0435\u0440\u0441\u0438\u0438 1.0 "
          "\u0438\u043B\u0438 \u043D\u043E\u0432\u0435\u0435.",
          taLeftJustify}}},
+      {"links-lists.rtf",
+       {{"Visit the demo page for more.", taLeftJustify},
+        {" \u2022\tFirst point", taLeftJustify},
+        {" \u2022\tSecond point", taLeftJustify},
+        {"Done.", taLeftJustify}}},
       {"astral.rtf", {{"Clef \U0001D11E and smile \U0001F600 and ok", taLeftJustify}}},
       {"wordpad-1251.rtf",
        {{"\u0413\u043B\u0430\u0432\u043D\u044B\u0439 \u0444\u0438\u043B\u044C\u043C", taCenter},
@@ -103,6 +108,7 @@ TEST(RichTextFiles, WordProcessorFilesGiveTheirTextAndAlignment) {
 TEST(RichTextFiles, WordProcessorFilesGiveTheirCharacterFormats) {
   const TRichDocument formats = Parse(ReadFile(kRtf + "formats.rtf"));
   const TRichDocument cyrillic = Parse(ReadFile(kRtf + "wordpad-1251.rtf"));
+  const TRichDocument links = Parse(ReadFile(kRtf + "links-lists.rtf"));
   const struct {
     const TRichDocument& Doc;
     const char* Words;
@@ -117,6 +123,7 @@ TEST(RichTextFiles, WordProcessorFilesGiveTheirCharacterFormats) {
       {formats, "marked", Format(0, "DejaVu Serif", 24, clDefault, RGB(255, 255, 0))},
       {formats, "large", Format(0, "DejaVu Serif", 36)},
       {formats, "serif", Format(0, "DejaVu Serif", 24)},
+      {links, "the demo page", Format(fsUnderline, "DejaVu Serif", 24, RGB(0, 0, 128))},
       {cyrillic, "\u0413\u043B\u0430\u0432", Format(fsBold, "Arial", 28, RGB(0, 0, 128))},
       {cyrillic, "\u041D\u0443\u0436", Format(0, "Courier New", 20)},
   };
