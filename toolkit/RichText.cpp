@@ -263,7 +263,7 @@ private:
     if (c == '*') {
       // An ignorable destination: the group's content is of no use to a reader that does not
       // know it, and this one renders none of them.
-      if (FState.Dest != TDest::Skip) FState.Dest = TDest::Skip;
+      FState.Dest = TDest::Skip;
       return;
     }
     if (ConsumeSkip() || FState.Dest != TDest::Text) return;
