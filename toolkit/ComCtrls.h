@@ -1,28 +1,12 @@
 #pragma once
-// The read-only rich-edit control of the notes panel: a document of paragraphs, each with its
-// alignment and runs of text with their character style.
+// The read-only rich-edit control of the notes panel. It keeps the document (toolkit/RichText.h)
+// and hands it to its peer, which shows it in the panel's own font and colour where the document
+// sets none.
 #include <string>
 #include <vector>
 
 #include "toolkit/Controls.h"
-
-struct TTextRun {
-  std::string Text;
-  TFontStyles Style = 0;
-  bool operator==(const TTextRun&) const = default;
-};
-
-struct TParagraph {
-  TAlignment Alignment = TAlignment::taLeftJustify;
-  std::vector<TTextRun> Runs;
-  std::string Text() const;
-  bool operator==(const TParagraph&) const = default;
-};
-
-struct TRichDocument {
-  std::vector<TParagraph> Paragraphs;
-  std::string Text() const;  // paragraphs joined by "\r\n"
-};
+#include "toolkit/RichText.h"
 
 class IRichEditPeer : public IWindowPeer {
 public:
@@ -71,6 +55,3 @@ private:
   bool FReadOnly = false;
   int FSelStart = 0;
 };
-
-// Reads rich text (RTF) into a document. Answers false when the text is not rich text.
-bool ParseRichText(const std::string& data, TRichDocument& document, TAlignment defaultAlignment);

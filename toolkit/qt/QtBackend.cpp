@@ -31,6 +31,7 @@
 #include "toolkit/Forms.h"
 #include "toolkit/qt/QtDeviceContext.h"
 #include "toolkit/qt/QtPictures.h"
+#include "toolkit/qt/QtRichEdit.h"
 
 namespace {
 
@@ -262,63 +263,6 @@ public:
   }
 };
 
-class RichEditPeer : public WidgetPeer<IRichEditPeer> {
-public:
-  explicit RichEditPeer(QTextEdit* edit) : WidgetPeer<IRichEditPeer>(edit), FEdit(edit) {
-    edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    edit->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    edit->setUndoRedoEnabled(false);
-  }
-  void SetBackgroundColor(TColor rgb) override {
-    if (!FEdit) return;
-    QPalette p = FEdit->palette();
-    p.setColor(QPalette::Base, ToQColor(rgb));
-    FEdit->setPalette(p);
-  }
-  void SetDocument(const TRichDocument& document, const TFontData& font, TColor textColor) override {
-    if (!FEdit) return;
-    FEdit->clear();
-    QFont base = ToQFont(font);
-    base.setStyleStrategy(QFont::PreferDefault);
-    FEdit->document()->setDefaultFont(base);
-    QTextCursor cursor(FEdit->document());
-    bool first = true;
-    for (const TParagraph& para : document.Paragraphs) {
-      QTextBlockFormat block;
-      switch (para.Alignment) {
-        case TAlignment::taCenter: block.setAlignment(Qt::AlignHCenter); break;
-        case TAlignment::taRightJustify: block.setAlignment(Qt::AlignRight); break;
-        default: block.setAlignment(Qt::AlignLeft); break;
-      }
-      if (first) cursor.setBlockFormat(block);
-      else cursor.insertBlock(block);
-      first = false;
-      for (const TTextRun& run : para.Runs) {
-        QTextCharFormat format;
-        format.setFont(base);
-        format.setFontWeight(run.Style & fsBold ? QFont::Bold : QFont::Normal);
-        format.setFontUnderline(run.Style & fsUnderline);
-        format.setFontItalic(run.Style & fsItalic);
-        format.setForeground(ToQColor(textColor));
-        cursor.insertText(QString::fromStdString(run.Text), format);
-      }
-    }
-  }
-  void SetCaret(int position) override {
-    if (!FEdit) return;
-    QTextCursor c(FEdit->document());
-    c.setPosition(std::min(position, FEdit->document()->characterCount() - 1));
-    FEdit->setTextCursor(c);
-    FEdit->verticalScrollBar()->setValue(0);
-  }
-  void SetReadOnly(bool readOnly) override {
-    if (FEdit) FEdit->setReadOnly(readOnly);
-  }
-
-private:
-  QPointer<QTextEdit> FEdit;
-};
-
 class TimerPeer : public ITimerPeer {
 public:
   explicit TimerPeer(std::function<void()> onTick) : FOnTick(std::move(onTick)) {
@@ -489,7 +433,7 @@ public:
   }
   std::unique_ptr<IWindowPeer> CreatePeerWidget(TWinControl* control, IWindowPeer* parent) {
     QWidget* parentWidget = parent ? static_cast<QWidget*>(parent->NativeWidget()) : nullptr;
-    if (dynamic_cast<TRichEdit*>(control)) return std::make_unique<RichEditPeer>(new QTextEdit(parentWidget));
+    if (dynamic_cast<TRichEdit*>(control)) return std::make_unique<RichEditPeer<WidgetPeer<IRichEditPeer>>>(new QTextEdit(parentWidget));
     return std::make_unique<WidgetPeer<IWindowPeer>>(new ControlWidget(control, parentWidget));
   }
   std::unique_ptr<IFormPeer> CreateFormPeer(TWinControl* form) override {
