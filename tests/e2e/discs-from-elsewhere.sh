@@ -65,7 +65,7 @@ done
 broken="$work/broken"
 cp -r "$src/examples/demo-disc" "$broken"
 rm "$broken/Video/making-of.avi" "$broken/Players/demoplayer.sh"
-head -c 40 "$src/examples/demo-disc/Covers/back.bmp" >"$broken/Covers/back.bmp"
+head -c 40 "$src/examples/demo-disc/Covers/inside.bmp" >"$broken/Covers/inside.bmp"
 printf 'ELF\0\1\2binary' >"$broken/Info/trailer.txt"
 sed -i 's/^Path=\\usr\\bin$/Path=/' "$broken/Definitions/yourplayer.ini"
 out=$(check "$broken"); rc=$?
@@ -76,7 +76,7 @@ while IFS= read -r want; do
   if [[ $n -eq 1 ]]; then pass "reported once: $want"; else fail "reported $n times: $want"; fi
 done <<'EOF_WANTED'
 error notice [Item2] MainFile not found | Video\making-of.avi
-error picture [Back Cover] Bitmap image is not valid
+error picture [Inside Cover] Bitmap image is not valid
 error information [Item3] Info\trailer.txt is neither rich text nor plain text
 error program [Definitions\demoplayer.ini] program not found: Players\demoplayer.sh
 error definition [Definitions\yourplayer.ini] Path/PathFromRegistryKey/ExtractPathFromRegistryKey not defined | Definitions\yourplayer.ini
