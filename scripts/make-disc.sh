@@ -12,6 +12,7 @@
 #
 # QV_RELEASE_BUILD_DIR chooses the build folder (default build-release in the source tree).
 set -euo pipefail
+trap 'echo "make-disc: failed: $BASH_COMMAND (line $LINENO)" >&2' ERR
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${QV_RELEASE_BUILD_DIR:-$root/build-release}"
 system_list="$root/scripts/disc-system-libraries.txt"
@@ -101,7 +102,8 @@ if [[ -z "$label" ]]; then label=$(basename "$disc"); fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DQV_BENCH=OFF >/dev/null
 targets=(quorvane)
 has_check=0
-if cmake --build "$build" --target help | grep -q '^quorvane-check:'; then
+build_targets=$(cmake --build "$build" --target help)
+if grep -q '^quorvane-check:' <<<"$build_targets"; then
   has_check=1
   targets+=(quorvane-check)
 fi
@@ -214,8 +216,8 @@ if [[ -n "$icu_data" ]]; then
   size=$(nm -D -S --defined-only "$launcher/lib/$icu_data" | awk -v s="$symbol" '$4 == s { print $2 }')
   package="icudt${major}l"
   mkdir "$work/icu" "$work/icu/out"
-  tail -c +$((0x$address - 0x$section_address + 0x$section_offset + 1)) "$launcher/lib/$icu_data" |
-    head -c $((0x$size)) >"$work/icu/$package.dat"
+  dd if="$launcher/lib/$icu_data" of="$work/icu/$package.dat" bs=64K iflag=skip_bytes,count_bytes \
+    skip=$((0x$address - 0x$section_address + 0x$section_offset)) count=$((0x$size)) status=none
   icupkg -l "$work/icu/$package.dat" | grep -E '/|\.res$' | grep -vxE '(root|res_index|pool)\.res' >"$work/icu/remove.txt"
   # icupkg takes a list of items from a file only when its name ends in .txt.
   icupkg -r "$work/icu/remove.txt" "$work/icu/$package.dat" "$work/icu/out/$package.dat"

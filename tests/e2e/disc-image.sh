@@ -57,6 +57,17 @@ if touch "$disc/written" 2>/dev/null; then
   echo "SKIP: the disc mount is not read-only"
   exit 77
 fi
+# 0. The image itself: its label, the Rock Ridge run bits and link, a Joliet tree with long names.
+volume=$(xorriso -indev "$iso" -pvd_info 2>/dev/null | sed -n "s/^Volume Id *: //p")
+joliet=$(xorriso -rockridge off -joliet on -indev "$iso" -lsd '/Video/*' 2>/dev/null)
+if [[ "$volume" == DEMO && -x "$disc/autorun" && -x "$disc/Players/demoplayer.sh" &&
+  "$(readlink "$disc/quorvane")" == .launcher/quorvane && -s "$disc/.DirIcon" &&
+  "$joliet" == *"'/Video/trailer with spaces.avi'"* ]]; then
+  pass "the image is labelled DEMO, keeps the run bits and the launcher's link, and has Joliet names"
+else
+  fail "the image: label \"$volume\", $(ls -la "$disc" | tr '\n' ' '), Joliet: $joliet"
+fi
+
 snapshot() {
   (cd "$disc" && find . -printf '%p %y %m %s %T@ %l\n' | sort && find . -type f -exec sha256sum {} + | sort)
 }
