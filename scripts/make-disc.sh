@@ -102,7 +102,7 @@ if [[ -z "$label" ]]; then label=$(basename "$disc"); fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DQV_BENCH=OFF >/dev/null
 targets=(quorvane)
 has_check=0
-build_targets=$(cmake --build "$build" --target help)
+build_targets=$(ninja -C "$build" -t targets all)
 if grep -q '^quorvane-check:' <<<"$build_targets"; then
   has_check=1
   targets+=(quorvane-check)
@@ -290,16 +290,16 @@ fi
 # ---- The disc check --------------------------------------------------------------------------
 # quorvane-check looks at the finished disc folder; any finding stops the disc here.
 if ((has_check)); then
-  set +e
-  "$build/quorvane-check" "$stage" >"$work/findings"
-  status=$?
-  set -e
+  status=0
+  "$build/quorvane-check" "$stage" >"$work/findings" || status=$?
   if [[ $status -ne 0 ]]; then
     sed 's/^/  /' "$work/findings" >&2
+    outcome="no disc made"
+    [[ -z "$folder" ]] || outcome="the folder $stage is left as it is to look at"
     if [[ $status -eq 1 ]]; then
-      die "quorvane-check found $(wc -l <"$work/findings") problem(s) on the disc; no disc made"
+      die "quorvane-check found $(wc -l <"$work/findings") problem(s) on the disc; $outcome"
     fi
-    die "quorvane-check failed (exit code $status); no disc made"
+    die "quorvane-check failed (exit code $status); $outcome"
   fi
   say "quorvane-check: no findings"
 else
