@@ -242,17 +242,33 @@ sh_quote() { printf "'%s'" "${1//\'/\'\\\'\'}"; }
 } >"$stage/autorun"
 chmod 755 "$stage/autorun"
 
-# A desktop entry cannot name a program relative to itself, so it hands its own path (%k) to sh,
-# as an argument of its own, never as part of the script.
-desktop_name=${label//\\/\\\\}
-cat >"$stage/$name.desktop" <<EOF
-[Desktop Entry]
-Type=Application
-Name=$desktop_name
-Comment=Opens the disc's menu
-Exec=sh -c "exec \\\\"\\\\\$(dirname \\\\"\\\\\$0\\\\")/autorun\\\\"" %k
-Terminal=false
-EOF
+# A desktop entry cannot name a program relative to itself. Its Exec line hands sh the entry's own
+# path (%k) as an argument, never as part of the script; where the desktop gives no %k (GLib does
+# not), the script looks where desktops mount a disc with this label.
+# Quotes a text as one argument of an Exec line: the Exec rules inside double quotes, a literal %
+# doubled, then the escapes of any desktop entry value.
+desktop_quote() {
+  local s=$1 backslash='\'
+  s=${s//"$backslash"/"$backslash$backslash"}
+  s=${s//'"'/"$backslash"'"'}
+  s=${s//'`'/"$backslash"'`'}
+  s=${s//'$'/"$backslash"'$'}
+  s=${s//'%'/'%%'}
+  s="\"$s\""
+  printf '%s' "${s//"$backslash"/"$backslash$backslash"}"
+}
+quoted_label=$(sh_quote "$label")
+find_autorun='for d in "${1%/*}" "/run/media/$USER/"'"$quoted_label"' "/media/$USER/"'"$quoted_label"
+find_autorun+=' "/media/"'"$quoted_label"'; do if [ -x "$d/autorun" ]; then exec "$d/autorun"; fi; done; exit 1'
+desktop_name=${label//'\'/'\\'}
+{
+  echo '[Desktop Entry]'
+  echo 'Type=Application'
+  echo "Name=$desktop_name"
+  echo "Comment=Opens the disc's menu"
+  echo "Exec=sh -c $(desktop_quote "$find_autorun") sh %k"
+  echo 'Terminal=false'
+} >"$stage/$name.desktop"
 chmod 755 "$stage/$name.desktop"
 
 # The disc's picture, looked up here and nowhere else: the disc folder's own icon, then the
