@@ -203,8 +203,8 @@ for o in "${objects[@]}"; do
 done
 
 # ICU's data library holds every locale's collation, calendar, time zone and unit texts: 31 MB of
-# which Qt uses none (its locales are its own). The disc keeps the character properties, the
-# normalisation and the code page converters, and builds the library anew from them.
+# which the launcher uses none (Qt keeps its own locale tables). The disc keeps the character
+# properties, the normalisation and the code page converters, and builds the library anew.
 icu_data=$(cd "$launcher/lib" && ls libicudata.so.* 2>/dev/null || true)
 if [[ -n "$icu_data" ]]; then
   major=${icu_data#libicudata.so.}
