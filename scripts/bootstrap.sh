@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian package that the build, the tests and the demo need, and skips what is
+# Installs every Debian package that the build, the tests, the demo and make-disc.sh need, and skips what is
 # there already. Run as root on Debian 12; without root it prints the one command to run.
 #   scripts/bootstrap.sh          build, tests, demo
 #   scripts/bootstrap.sh --fuzz   also clang and its sanitizer runtime for the fuzz targets
@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libpixman-1-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
   xdg-utils
+  qt6-qpa-plugins qt6-wayland patchelf xorriso icu-devtools
 )
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang libclang-rt-14-dev)

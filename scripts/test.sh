@@ -22,6 +22,12 @@ for t in platform_tests dib_tests toolkit_tests dibcontrols_tests; do
     "$asan/tests/$t" --gtest_brief=1
 done
 
+# The Release launcher the disc tests pack (the configuration make-disc.sh uses), built here so that
+# the build does not run beside the timed end-to-end tests.
+cmake -S "$root" -B "${QV_RELEASE_BUILD_DIR:-$root/build-release}" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DQV_TESTS=OFF -DQV_BENCH=OFF >/dev/null
+cmake --build "${QV_RELEASE_BUILD_DIR:-$root/build-release}" -j"$jobs" --target quorvane quorvane-check
+
 # Everything, with CTest's summary last.
 cd "$build"
 ctest --output-on-failure -j"$jobs" --timeout 600
