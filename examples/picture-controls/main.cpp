@@ -73,7 +73,10 @@ public:
     PaintTile(Images->DIBImages()->Add()->DIB());
     PaintPicture(Images->DIBImages()->Add()->DIB(), 200, 150, kColourA, 20);
     PaintPicture(Images->DIBImages()->Add()->DIB(), 200, 150, kColourB, 12);
-    PaintPicture(Images->DIBImages()->Add()->DIB(), 160, 100, kColourC, 0);
+    // Masked: the corners a turn uncovers get alpha 0 and let the pictures beneath show.
+    TMemoryDIB* turned = Images->DIBImages()->Add()->DIB();
+    PaintPicture(turned, 160, 100, kColourC, 0);
+    turned->SetMasked(true);
 
     Container = new TDIBImageContainer(this);
     Container->SetParent(this);

@@ -93,6 +93,9 @@ check_pixel "B at 128 over A" 190 150 "$(blend $((colour_b)) $((colour_a)) 128)"
 check_pixel "B at 128 over the tiles" 300 140 "$(blend $((colour_b)) "$(tile 300 140)" 128)"
 check_pixel "C at 60 over B over the tiles" 344 233 "$(blend $((colour_c)) "$(blend $((colour_b)) "$(tile 344 233)" 128)" 60)"
 check_pixel "C at 60 over the tiles" 410 233 "$(blend $((colour_c)) "$(tile 410 233)" 60)"
+# Corners of C's box that the turned picture leaves uncovered.
+check_pixel "tiles in a corner of C's box" 432 300 "$(tile 432 300)"
+check_pixel "B in a corner of C's box" 256 156 "$(blend $((colour_b)) "$(tile 256 156)" 128)"
 
 # 2. Hover raises OnMouseEnter of the picture under the pointer.
 xdotool mousemove $((X + 60)) $((Y + 80))
