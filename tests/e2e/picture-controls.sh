@@ -8,16 +8,26 @@ work=$(mktemp -d)
 failures=0
 passes=0
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
 cleanup() {
   [[ -n "${pid:-}" ]] && kill "$pid" 2>/dev/null
-  kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"
+  [[ -n "${xvfb:-}" ]] && { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; }
+  rm -rf "$work"
 }
 trap cleanup EXIT
-for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")"
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+# Servers started at the same moment by other test runs can race for one display number: a
+# server that cannot be reached is replaced by a fresh one.
+for attempt in 1 2 3; do
+  rm -f "$work/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
+  export DISPLAY=":$(head -n1 "$work/display" 2>/dev/null)"
+  reachable=""
+  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && { reachable=1; break; }; sleep 0.1; done
+  [[ -n "$reachable" ]] && break
+  kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; xvfb=""
+done
+if [[ -z "$reachable" ]]; then echo "FAIL: no X server could be started"; exit 1; fi
 
 pass() { echo "PASS: $1"; passes=$((passes + 1)); }
 fail() {
@@ -101,6 +111,20 @@ check_pixel "B in a corner of C's box" 256 156 "$(blend $((colour_b)) "$(tile 25
 xdotool mousemove $((X + 60)) $((Y + 80))
 if wait_event "enter A"; then pass "pointing at A raises its OnMouseEnter"
 else fail "no \"enter A\" after pointing at A"; fi
+
+# The hint of A shows as a tooltip: a small window of the program's near the pointer.
+tip=""
+for _ in $(seq 30); do
+  for w in $(xdotool search --onlyvisible --pid "$pid" --name '' 2>/dev/null); do
+    [[ "$w" == "$win" ]] && continue
+    eval "$(xdotool getwindowgeometry --shell "$w" | sed 's/^/TIP_/')"
+    if (( TIP_X >= X + 40 && TIP_X <= X + 120 && TIP_Y >= Y + 80 && TIP_Y <= Y + 130 && TIP_HEIGHT < 60 )); then tip=$w; fi
+  done
+  [[ -n "$tip" ]] && break
+  sleep 0.1
+done
+if [[ -n "$tip" ]]; then pass "resting on A shows its hint as a tooltip"
+else fail "no tooltip near the pointer resting on A"; fi
 
 # 3. A drag off A with the button held keeps A hot: no leave until the pointer enters and leaves
 #    A again after the release.
