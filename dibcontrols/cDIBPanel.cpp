@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "dibcontrols/DIBControlsRegistration.h"
 #include "dibcontrols/cDIBControl.h"
 #include "toolkit/Forms.h"
 
@@ -33,6 +34,8 @@ unsigned KeyMask(uintptr_t key) {
 
 TCustomDIBContainer::TCustomDIBContainer(TComponent* owner)
     : TCustomPanel(owner), FControlDIB(std::make_unique<TWinDIB>()), FCompositionDIB(std::make_unique<TWinDIB>()) {
+  // A container is what every stored layout of picture controls starts from.
+  RegisterDIBControlClasses();
   SetControlStyle(ControlStyle() | csAcceptsControls);
   SetTabStop(false);
   SetBorderWidth(0);

@@ -73,5 +73,6 @@ void RegisterDIBTimerClasses() {
   // back as it was.
   RegisterClassInfo<TDIBTimer, TComponent>()
       .Boolean("Enabled", &TDIBTimer::Enabled, &TDIBTimer::SetEnabled)
-      .Integer("Interval", &TDIBTimer::Interval, &TDIBTimer::SetInterval, 1000);
+      .Integer("Interval", &TDIBTimer::Interval, &TDIBTimer::SetInterval, 1000)
+      .Event("OnTimer", &TDIBTimer::OnTimer, &TDIBTimer::SetOnTimer);
 }

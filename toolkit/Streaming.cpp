@@ -10,6 +10,7 @@
 
 #include "toolkit/Collections.h"
 #include "toolkit/Controls.h"
+#include "platform/Utf.h"
 
 namespace {
 
@@ -174,12 +175,19 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& prop, const 
   const std::string name = prefix + prop.Name;
   switch (prop.Kind) {
     case TTypeKind::tkInteger:
-    case TTypeKind::tkChar:
-    case TTypeKind::tkWChar:
     case TTypeKind::tkInt64:
       WriteStr(name);
       WriteInteger(prop.GetOrd(instance));
       return;
+    case TTypeKind::tkChar:
+    case TTypeKind::tkWChar: {
+      // A character reads as one: 'd' or #0 in the text form.
+      std::string text;
+      platform::AppendUtf8(text, static_cast<char32_t>(prop.GetOrd(instance)));
+      WriteStr(name);
+      WriteString(text);
+      return;
+    }
     case TTypeKind::tkEnumeration: {
       const int64_t v = prop.GetOrd(instance);
       WriteStr(name);
@@ -493,9 +501,23 @@ void TReader::DefineBinaryProperty(const std::string& name, const TStreamProc& r
 void TReader::ReadPropValue(TPersistent* instance, const TPropInfo& prop) {
   auto readOnly = [&] { throw EReadError(Format("Property %s is read-only", prop.Name.c_str())); };
   switch (prop.Kind) {
-    case TTypeKind::tkInteger:
     case TTypeKind::tkChar:
-    case TTypeKind::tkWChar:
+    case TTypeKind::tkWChar: {
+      int64_t v;
+      const TValueType next = NextValue();
+      if (next == TValueType::vaString || next == TValueType::vaLString) {
+        const std::string text = ReadString();
+        size_t pos = 0;
+        v = text.empty() ? -1 : platform::DecodeUtf8(text, pos);
+        if (pos != text.size()) throw EReadError("Invalid property value");  // not one character
+      } else {
+        v = ReadInteger();  // the ordinal, as older forms stored it
+      }
+      if (!prop.SetOrd) readOnly();
+      prop.SetOrd(instance, v);
+      return;
+    }
+    case TTypeKind::tkInteger:
     case TTypeKind::tkInt64: {
       const int64_t v = ReadInteger();
       if (!prop.SetOrd) readOnly();
