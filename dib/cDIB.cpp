@@ -1,6 +1,7 @@
 // Surfaces: storage, settings, blending, the direct and transformed Draw, fills and filters.
 #include "dib/cDIB.h"
 
+#include "platform/PixelMemory.h"
 #include "dib/cDIBFormat.h"
 #include "toolkit/Streams.h"
 
@@ -692,8 +693,14 @@ TCustomMemoryDIB::TCustomMemoryDIB(TAbstractSuperDIB* Source) { Reference(Source
 TCustomMemoryDIB::~TCustomMemoryDIB() { ReleaseOwnPixels(); }
 
 void TCustomMemoryDIB::AllocPixels() {
-  FPixels = static_cast<TPixel*>(std::malloc(static_cast<size_t>(FWidth) * FHeight * sizeof(TPixel)));
+  FPixels = static_cast<TPixel*>(platform::AllocatePixelMemory(static_cast<size_t>(FWidth) * FHeight * sizeof(TPixel)));
   if (!FPixels) throw EOutOfResources("Out of memory");
+}
+
+void TCustomMemoryDIB::AdoptPixels(dib::TPixel* pixels) {
+  if (!OwnsPixels() || !pixels) return;
+  ReleaseOwnPixels();
+  FPixels = pixels;
 }
 
 void TCustomMemoryDIB::FreePixels() {

@@ -210,6 +210,11 @@ public:
   explicit TCustomMemoryDIB(TAbstractSuperDIB* Source);  // CreateReference
   ~TCustomMemoryDIB() override;
 
+  // Takes a buffer of Width() x Height() pixels (std::free releases it) in place of its own
+  // pixels, which it frees: a loaded picture becomes the surface without a copy. Nothing happens
+  // for a surface that views another's pixels.
+  void AdoptPixels(dib::TPixel* pixels);
+
 protected:
   void AllocPixels() override;
   void FreePixels() override;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "dib/cDIBCompressor.h"
 #include "toolkit/Pictures.h"
@@ -11,7 +12,7 @@ void LoadDIBFromFile(TAbstractSuperDIB& DIB, const std::string& FileName) {
   TWinDIB intermediate;
   picture.LoadFromFile(FileName);
   DIB.SetSize(static_cast<uint16_t>(picture.Width()), static_cast<uint16_t>(picture.Height()));
-  const auto* decoded = dynamic_cast<const TPixelGraphic*>(picture.Graphic());
+  auto* decoded = dynamic_cast<TPixelGraphic*>(picture.Graphic());
   const TDIBClipRect whole{0, 0, DIB.Width() - 1, DIB.Height() - 1};
   if (decoded && !decoded->HasAlpha() && decoded->Pixels() && DIB.Pixels() && decoded->Width() == DIB.Width() &&
       decoded->Height() == DIB.Height() && DIB.ClipRect() == whole) {
@@ -21,9 +22,26 @@ void LoadDIBFromFile(TAbstractSuperDIB& DIB, const std::string& FileName) {
     // notifications, one pass over the picture instead of two.
     const TPixelView view = decoded->View();
     const size_t rowBytes = static_cast<size_t>(DIB.Width()) * 4;
-    auto* target = reinterpret_cast<uint8_t*>(DIB.Pixels());
-    for (int y = 0; y < DIB.Height(); ++y)
-      std::memcpy(target + static_cast<size_t>(DIB.Height() - 1 - y) * rowBytes, view.Origin + y * view.RowStep, rowBytes);
+    auto* memory = dynamic_cast<TCustomMemoryDIB*>(&DIB);
+    if (memory && memory->OwnsPixels() && view.RowStep == static_cast<intptr_t>(rowBytes)) {
+      // A memory surface takes the decoded buffer itself, its rows swapped in place: no second
+      // picture-sized buffer to fault in and fill, which is most of what a cold start spends.
+      uint8_t* pixels = decoded->ReleasePixels();
+      std::vector<uint8_t> spare(rowBytes);
+      for (int top = 0, bottom = DIB.Height() - 1; top < bottom; ++top, --bottom) {
+        uint8_t* a = pixels + static_cast<size_t>(top) * rowBytes;
+        uint8_t* b = pixels + static_cast<size_t>(bottom) * rowBytes;
+        std::memcpy(spare.data(), a, rowBytes);
+        std::memcpy(a, b, rowBytes);
+        std::memcpy(b, spare.data(), rowBytes);
+      }
+      memory->AdoptPixels(reinterpret_cast<dib::TPixel*>(pixels));
+    } else {
+      auto* target = reinterpret_cast<uint8_t*>(DIB.Pixels());
+      for (int y = 0; y < DIB.Height(); ++y)
+        std::memcpy(target + static_cast<size_t>(DIB.Height() - 1 - y) * rowBytes, view.Origin + y * view.RowStep,
+                    rowBytes);
+    }
     DIB.Changed();
   } else {
     intermediate.SetSize(DIB.Width(), DIB.Height());

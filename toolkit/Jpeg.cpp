@@ -10,6 +10,8 @@ extern "C" {
 #include <jpeglib.h>
 }
 
+#include "platform/PixelMemory.h"
+
 namespace {
 
 struct TErrorManager {
@@ -107,7 +109,7 @@ int Decode(const uint8_t* data, size_t size, TDecode& out) {
   // Arithmetic coding can describe a huge flat picture in a handful of bytes; such a claim is
   // not worth gigabytes.
   if (cinfo.arith_code && capacity < total) ERREXIT1(&cinfo, JERR_IMAGE_TOO_BIG, 65500);
-  out.Pixels = static_cast<uint8_t*>(std::malloc(capacity ? capacity : 1));
+  out.Pixels = static_cast<uint8_t*>(platform::AllocatePixelMemory(capacity));
   if (!out.Pixels) ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
   out.Capacity = capacity;
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/PixelMemory.h"
 #include "toolkit/Jpeg.h"
 
 void TGraphic::LoadFromStream(TStream& stream) {
@@ -16,7 +17,7 @@ void TGraphic::LoadFromFile(const std::string& fileName) { LoadFromBytes(ReadFil
 void TPixelGraphic::TFree::operator()(uint8_t* p) const { std::free(p); }
 
 TPixelGraphic::TBuffer TPixelGraphic::AllocBuffer(size_t bytes) {
-  auto* p = static_cast<uint8_t*>(std::malloc(bytes ? bytes : 1));
+  auto* p = static_cast<uint8_t*>(platform::AllocatePixelMemory(bytes));
   if (!p) throw EOutOfResources("Out of memory while decoding a picture");
   return TBuffer(p);
 }
@@ -30,6 +31,11 @@ void TPixelGraphic::SetPixels(TBuffer pixels, int width, int height, bool hasAlp
 
 TPixelView TPixelGraphic::View() const {
   return TPixelView{FPixels.get(), FWidth, FHeight, static_cast<intptr_t>(FWidth) * 4, FHasAlpha};
+}
+
+uint8_t* TPixelGraphic::ReleasePixels() {
+  FWidth = FHeight = 0;
+  return FPixels.release();
 }
 
 void TPixelGraphic::Draw(TCanvas& canvas, int x, int y) const {

@@ -40,6 +40,9 @@ public:
   const uint8_t* Pixels() const { return FPixels.get(); }
   TPixelView View() const;
   void Draw(TCanvas& canvas, int x, int y) const override;
+  // Hands the buffer (top-down rows of Width() * 4 bytes; std::free releases it) to the caller
+  // and leaves the graphic empty.
+  uint8_t* ReleasePixels();
 
 protected:
   struct TFree {

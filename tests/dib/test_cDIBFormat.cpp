@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -69,6 +70,46 @@ TEST(LoadFromFile, PicturesBecomeOpaqueSurfacesInThreeChanges) {
         }
       }
   }
+}
+
+// A memory surface takes the decoded rows themselves, turned in place; a surface of the toolkit
+// gets them copied. Both must come out the same, the middle row of an odd height included.
+TEST(LoadFromFile, MemoryAndToolkitSurfacesGetTheSameRows) {
+  constexpr int kW = 3, kH = 5;
+  std::vector<uint8_t> bmp(54 + 12 * kH, 0);  // 3 pixels of 3 bytes, rows padded to 12 bytes
+  const auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&bmp[at], &v, 4); };
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  put32(2, static_cast<uint32_t>(bmp.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, kW);
+  put32(22, kH);
+  bmp[26] = 1;
+  bmp[28] = 24;
+  for (int row = 0; row < kH; ++row)  // stored bottom-up: file row 0 is the picture's last row
+    for (int x = 0; x < kW; ++x) {
+      uint8_t* px = &bmp[54 + static_cast<size_t>(row) * 12 + x * 3];
+      px[0] = static_cast<uint8_t>(10 * x);              // blue: the column
+      px[1] = static_cast<uint8_t>(40 * (kH - 1 - row));  // green: the picture's row
+      px[2] = 200;
+    }
+  const std::string file = testing::TempDir() + "odd-height.bmp";
+  FILE* f = std::fopen(file.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(bmp.data(), 1, bmp.size(), f);
+  std::fclose(f);
+  TMemoryDIB memory(kW, kH);
+  TWinDIB toolkit(kW, kH);
+  LoadDIBFromFile(memory, file);
+  LoadDIBFromFile(toolkit, file);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const uint32_t want = 0xFFC80000u | (40u * y) << 8 | 10u * x;
+      EXPECT_EQ(PixelAt(memory, x, y), want) << x << "," << y;
+      EXPECT_EQ(PixelAt(toolkit, x, y), want) << x << "," << y;
+    }
+  std::remove(file.c_str());
 }
 
 TEST(LoadFromFile, AFailureKeepsTheSurfaceAsItWas) {

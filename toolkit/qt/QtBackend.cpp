@@ -22,9 +22,13 @@
 #include <QToolTip>
 #include <QWidget>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <string>
 
+#include "platform/PixelMemory.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
@@ -60,6 +64,26 @@ void MarkControl(QWidget* widget, TWinControl* control) {
   widget->setProperty(kControlProperty, QVariant::fromValue(static_cast<void*>(control)));
 }
 
+// For start-up measurements: when QV_FIRST_FRAME_LOG names a file, the moment the first frame
+// has been painted and handed to the window system (the turn of the event loop after the first
+// paint, so every widget of that frame is in it) is appended to it as CLOCK_MONOTONIC nanoseconds.
+void NoteFirstPaint() {
+  static bool noted = false;
+  if (noted) return;
+  noted = true;
+  const char* path = std::getenv("QV_FIRST_FRAME_LOG");
+  if (!path || !*path) return;
+  const std::string file(path);
+  QTimer::singleShot(0, [file] {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    if (std::FILE* f = std::fopen(file.c_str(), "a")) {
+      std::fprintf(f, "%lld\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+      std::fclose(f);
+    }
+  });
+}
+
 // The widget behind every windowed control: it turns Qt's events into the toolkit's messages.
 class ControlWidget : public QWidget {
 public:
@@ -90,6 +114,7 @@ protected:
     TWinControl* control = FControl;
     ProtectedCall([&] { control->Perform(WM_PAINT); });
     FPaintDC = nullptr;
+    NoteFirstPaint();
   }
   bool focusNextPrevChild(bool) override { return false; }
   void Send(unsigned msg, QMouseEvent* e) {
@@ -445,7 +470,7 @@ public:
   std::unique_ptr<IDIBSection> CreateDIBSection(int width, int height) override {
     if (width <= 0 || height <= 0) return nullptr;
     const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
-    auto* bits = static_cast<uint8_t*>(std::calloc(bytes, 1));
+    auto* bits = static_cast<uint8_t*>(platform::AllocateZeroedPixelMemory(bytes));
     if (!bits) return nullptr;
     return std::make_unique<DIBSection>(bits, width, height);
   }
