@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/Pictures.h"
 
 const char* const ApplicationTitle = "Quorvane +";
 
@@ -209,8 +210,31 @@ void TfrmMain::LoadConfiguration() {
   ReadItemSections(ini);
 }
 
+namespace {
+
+std::string CoverPictureFile(TIniFile& ini, const std::string& section) {
+  return CompleteDrive(ini.ReadString(section, "PictureFile", ""), TfrmMain::ExePath());
+}
+
+}  // namespace
+
+void StartCoverPrefetch(int argc, char** argv) {
+  // Only a head start: whatever goes wrong here goes wrong again, and is reported, when the
+  // window loads its covers.
+  try {
+    TfrmMain::ExePath() = platform::ExecutablePath(argc > 0 ? argv[0] : "");
+    platform::SetProgramFolder(platform::FolderOf(TfrmMain::ExePath()));
+    TIniFile ini(ConfigurationFileName(TfrmMain::ExePath()));
+    std::vector<std::string> pictures;
+    for (const char* section : {"Front Cover", "Inside Cover", "Back Cover"})
+      if (std::string picture = CoverPictureFile(ini, section); !picture.empty()) pictures.push_back(picture);
+    PrefetchPictureFiles(pictures);
+  } catch (...) {
+  }
+}
+
 bool TfrmMain::LoadCover(TIniFile& ini, const std::string& section, TDIBImage* image) {
-  const std::string picture = CompleteDrive(ini.ReadString(section, "PictureFile", ""), ExePath());
+  const std::string picture = CoverPictureFile(ini, section);
   if (picture.empty()) return false;
   try {
     TDIBImagesItem* item = image->DIBImageList()->DIBImages()->Add();
@@ -303,6 +327,7 @@ int RunLauncher(int argc, char** argv) {
   app.SetTitle(ApplicationTitle);
   app.SetExeName(TfrmMain::ExePath());
   TfrmMain* frmMain = app.CreateForm<TfrmMain>();
+  EndPicturePrefetch();
   try {
     if (IsNoGuiArgument(FirstArgument(argc, argv))) {
       app.SetShowMainForm(false);

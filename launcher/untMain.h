@@ -150,3 +150,6 @@ private:
 
 // Runs the program: start-up, the windowless or the interactive run, and the exit code.
 int RunLauncher(int argc, char** argv);
+// Starts decoding the configured cover pictures on other cores; called before the GUI starts, so
+// that the window finds them ready.
+void StartCoverPrefetch(int argc, char** argv);

@@ -147,7 +147,10 @@ TResolvedPath LookUpNativePath(const std::string& nativePath) {
   return result;
 }
 
-void SetProgramFolder(std::string folder) { ProgramFolderStore() = std::move(folder); }
+void SetProgramFolder(std::string folder) {
+  // Background readers may be resolving paths already: the same folder again writes nothing.
+  if (ProgramFolderStore() != folder) ProgramFolderStore() = std::move(folder);
+}
 
 const std::string& ProgramFolder() { return ProgramFolderStore(); }
 

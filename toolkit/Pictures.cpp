@@ -1,6 +1,8 @@
 #include "toolkit/Pictures.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <future>
 #include <mutex>
 
 #include "platform/PixelMemory.h"
@@ -109,14 +111,84 @@ std::string FileFormatDescription(const std::string& extension) {
 TPicture::TPicture() = default;
 TPicture::~TPicture() = default;
 
-void TPicture::LoadFromFile(const std::string& fileName) {
+namespace {
+
+struct TPrefetch {
+  std::string FileName;
+  std::future<std::unique_ptr<TGraphic>> Graphic;
+};
+
+std::mutex& PrefetchLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::vector<TPrefetch>& Prefetches() {
+  static std::vector<TPrefetch> prefetches;
+  return prefetches;
+}
+
+TGraphicFactory FactoryFor(const std::string& fileName) {
   const std::string ext = LowerCaseAscii(ExtensionOf(fileName));
-  TGraphicFactory factory;
+  std::lock_guard lock(FormatsLock());
+  const TFileFormat* format = FindFormat(ext);
+  if (!format) throw EInvalidGraphic(Format("Unknown picture file extension (.%s)", ext.c_str()));
+  return format->Factory;
+}
+
+// The decoded picture of an earlier prefetch of the file, once; nullptr when there was none or it
+// failed, so that loading again gives the failure exactly as it would have come.
+std::unique_ptr<TGraphic> TakePrefetched(const std::string& fileName) {
+  std::future<std::unique_ptr<TGraphic>> graphic;
   {
-    std::lock_guard lock(FormatsLock());
-    const TFileFormat* format = FindFormat(ext);
-    if (!format) throw EInvalidGraphic(Format("Unknown picture file extension (.%s)", ext.c_str()));
-    factory = format->Factory;
+    std::lock_guard lock(PrefetchLock());
+    auto& prefetches = Prefetches();
+    const auto it = std::find_if(prefetches.begin(), prefetches.end(),
+                                 [&](const TPrefetch& p) { return p.FileName == fileName; });
+    if (it == prefetches.end()) return nullptr;
+    graphic = std::move(it->Graphic);
+    prefetches.erase(it);
+  }
+  try {
+    return graphic.get();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+void PrefetchPictureFiles(const std::vector<std::string>& fileNames) {
+  std::lock_guard lock(PrefetchLock());
+  for (const std::string& fileName : fileNames) {
+    TGraphicFactory factory;
+    try {
+      factory = FactoryFor(fileName);
+    } catch (const EInvalidGraphic&) {
+      continue;
+    }
+    Prefetches().push_back({fileName, std::async(std::launch::async, [factory, fileName] {
+                              std::unique_ptr<TGraphic> graphic = factory();
+                              graphic->LoadFromFile(fileName);
+                              return graphic;
+                            })});
+  }
+}
+
+void EndPicturePrefetch() {
+  std::vector<TPrefetch> left;
+  {
+    std::lock_guard lock(PrefetchLock());
+    left.swap(Prefetches());
+  }
+  // Destroying a future of std::async waits for its decode.
+}
+
+void TPicture::LoadFromFile(const std::string& fileName) {
+  TGraphicFactory factory = FactoryFor(fileName);
+  if (std::unique_ptr<TGraphic> ready = TakePrefetched(fileName)) {
+    FGraphic = std::move(ready);
+    return;
   }
   std::unique_ptr<TGraphic> graphic = factory();
   graphic->LoadFromFile(fileName);

@@ -84,6 +84,13 @@ private:
   std::unique_ptr<TGraphic> FGraphic;
 };
 
+// Start-up help: decodes picture files on other cores while the program starts, so that it finds
+// them ready when it builds its windows. Files whose format is not registered yet (only the
+// toolkit's own JPEG is, before the GUI backend starts) are left to load as usual.
+void PrefetchPictureFiles(const std::vector<std::string>& fileNames);
+// Waits for the decodes still running and drops every result not taken.
+void EndPicturePrefetch();
+
 // Upper bound on the pixel count that a file of the given size may make a decoder allocate up
 // front. Real pictures compress far less than this; a header claiming more must prove it with
 // data as decoding goes.

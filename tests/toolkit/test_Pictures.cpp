@@ -148,3 +148,50 @@ TEST(Pictures, TheMostRecentRegistrationOfAnExtensionWins) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<uint8_t> PixelsOf(const TPicture& picture) {
+  const auto* graphic = dynamic_cast<const TPixelGraphic*>(picture.Graphic());
+  if (!graphic) return {};
+  const uint8_t* p = graphic->Pixels();
+  return std::vector<uint8_t>(p, p + static_cast<size_t>(graphic->Width()) * graphic->Height() * 4);
+}
+
+std::string LoadFailure(const std::string& file) {
+  try {
+    TPicture().LoadFromFile(file);
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+}  // namespace
+
+// A head start must never change what loading gives: the same pixels, the same failures with
+// the same texts, each file taken once, and nothing left behind.
+TEST(Pictures, PrefetchedPicturesLoadExactlyAsWithoutPrefetching) {
+  TPicture expected;
+  expected.LoadFromFile(kPictures + "progressive.jpg");
+  const std::string missing = kPictures + "no-such-cover.jpg";
+  const std::string missingText = LoadFailure(missing), truncatedText = LoadFailure(kMalformed + "truncated.jpg");
+  ASSERT_FALSE(missingText.empty());
+  ASSERT_FALSE(truncatedText.empty());
+
+  PrefetchPictureFiles({kPictures + "progressive.jpg", missing, kMalformed + "truncated.jpg", kPictures + "cover.xyz"});
+  TPicture first, second;
+  first.LoadFromFile(kPictures + "progressive.jpg");
+  EXPECT_EQ(PixelsOf(first), PixelsOf(expected));
+  EXPECT_EQ(LoadFailure(missing), missingText);
+  EXPECT_EQ(LoadFailure(kMalformed + "truncated.jpg"), truncatedText);
+  EXPECT_EQ(LoadFailure(kPictures + "cover.xyz"), "Unknown picture file extension (.xyz)");
+  second.LoadFromFile(kPictures + "progressive.jpg");  // decoded afresh: the prefetch was taken
+  EXPECT_EQ(PixelsOf(second), PixelsOf(expected));
+
+  PrefetchPictureFiles({kPictures + "baseline.jpg"});
+  EndPicturePrefetch();  // waits for the decode and drops it
+  TPicture later;
+  later.LoadFromFile(kPictures + "baseline.jpg");
+  EXPECT_EQ(later.Width(), 40);
+}
