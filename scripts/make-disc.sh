@@ -195,9 +195,10 @@ for o in "${objects[@]}"; do
   esac
 done
 
-# ICU's data library holds every locale's collation, calendar, time zone and unit texts: 31 MB of
-# which the launcher uses none (Qt keeps its own locale tables). The disc keeps the character
-# properties, the normalisation and the code page converters, and builds the library anew.
+# ICU's data library holds every locale's collation, calendar, time zone and unit texts and some
+# two hundred code page converters: 31 MB of which the launcher uses none (Qt keeps its own locale
+# tables and reads UTF-8 itself; the launcher decodes the code pages of disc files on its own). The
+# disc keeps the character properties and the normalisation, and builds the library anew.
 icu_data=$(cd "$launcher/lib" && ls libicudata.so.* 2>/dev/null || true)
 if [[ -n "$icu_data" ]]; then
   major=${icu_data#libicudata.so.}
@@ -211,7 +212,7 @@ if [[ -n "$icu_data" ]]; then
   mkdir "$work/icu" "$work/icu/out"
   dd if="$launcher/lib/$icu_data" of="$work/icu/$package.dat" bs=64K iflag=skip_bytes,count_bytes \
     skip=$((0x$address - 0x$section_address + 0x$section_offset)) count=$((0x$size)) status=none
-  icupkg -l "$work/icu/$package.dat" | grep -E '/|\.res$' | grep -vxE '(root|res_index|pool)\.res' >"$work/icu/remove.txt"
+  icupkg -l "$work/icu/$package.dat" | grep -E '/|\.res$|\.cnv$' | grep -vxE '(root|res_index|pool)\.res' >"$work/icu/remove.txt"
   # icupkg takes a list of items from a file only when its name ends in .txt.
   icupkg -r "$work/icu/remove.txt" "$work/icu/$package.dat" "$work/icu/out/$package.dat"
   printf '%s\n' '.section .rodata' ".globl $symbol" ".type $symbol, @object" '.balign 16' "$symbol:" \
