@@ -1,5 +1,6 @@
 #include "dib/cDIBFormat.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -14,6 +15,7 @@ void LoadDIBFromFile(TAbstractSuperDIB& DIB, const std::string& FileName) {
   DIB.SetSize(static_cast<uint16_t>(picture.Width()), static_cast<uint16_t>(picture.Height()));
   auto* decoded = dynamic_cast<TPixelGraphic*>(picture.Graphic());
   const TDIBClipRect whole{0, 0, DIB.Width() - 1, DIB.Height() - 1};
+  bool alphaIsOpaque = false;
   if (decoded && !decoded->HasAlpha() && decoded->Pixels() && DIB.Pixels() && decoded->Width() == DIB.Width() &&
       decoded->Height() == DIB.Height() && DIB.ClipRect() == whole) {
     // An opaque picture drawn over the whole zeroed intermediate leaves exactly its own pixels
@@ -21,14 +23,17 @@ void LoadDIBFromFile(TAbstractSuperDIB& DIB, const std::string& FileName) {
     // copy them straight into the surface (rows turned bottom-up), with the copy's notification. Same pixels, same
     // notifications, one pass over the picture instead of two.
     const TPixelView view = decoded->View();
+    alphaIsOpaque = decoded->AlphaIsOpaque();
     const size_t rowBytes = static_cast<size_t>(DIB.Width()) * 4;
     auto* memory = dynamic_cast<TCustomMemoryDIB*>(&DIB);
-    if (memory && memory->OwnsPixels() && view.RowStep == static_cast<intptr_t>(rowBytes)) {
-      // A memory surface takes the decoded buffer itself, its rows swapped in place: no second
-      // picture-sized buffer to fault in and fill, which is most of what a cold start spends.
+    if (memory && memory->OwnsPixels() && std::abs(view.RowStep) == static_cast<intptr_t>(rowBytes)) {
+      // A memory surface takes the decoded buffer itself (its rows swapped in place when they
+      // came top-down): no second picture-sized buffer to fault in and fill, which is most of
+      // what a cold start spends.
+      const bool bottomUp = decoded->BottomUp();
       uint8_t* pixels = decoded->ReleasePixels();
-      std::vector<uint8_t> spare(rowBytes);
-      for (int top = 0, bottom = DIB.Height() - 1; top < bottom; ++top, --bottom) {
+      std::vector<uint8_t> spare(bottomUp ? 0 : rowBytes);
+      for (int top = 0, bottom = DIB.Height() - 1; !bottomUp && top < bottom; ++top, --bottom) {
         uint8_t* a = pixels + static_cast<size_t>(top) * rowBytes;
         uint8_t* b = pixels + static_cast<size_t>(bottom) * rowBytes;
         std::memcpy(spare.data(), a, rowBytes);
@@ -48,7 +53,10 @@ void LoadDIBFromFile(TAbstractSuperDIB& DIB, const std::string& FileName) {
     picture.Graphic()->Draw(*intermediate.Canvas(), 0, 0);
     intermediate.Draw(0, 0, DIB.Width(), DIB.Height(), &DIB, 0, 0);
   }
-  DIB.SetAlpha(255);
+  // The surface holds the decoder's own pixels when their alpha is known to be 255: making them
+  // opaque changes nothing but is still announced.
+  if (alphaIsOpaque) DIB.Changed();
+  else DIB.SetAlpha(255);
   DIB.Changed();
 }
 

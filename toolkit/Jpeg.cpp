@@ -52,6 +52,7 @@ struct TDecode {
   size_t Capacity = 0;  // bytes
   int Width = 0, Height = 0;
   bool Grayscale = false, Progressive = false;
+  bool BottomUp = false;
 };
 
 // Converts one row of C, M, Y, K samples to B, G, R, A in place (4 bytes a pixel either way).
@@ -112,6 +113,9 @@ int Decode(const uint8_t* data, size_t size, TDecode& out) {
   out.Pixels = static_cast<uint8_t*>(platform::AllocatePixelMemory(capacity));
   if (!out.Pixels) ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
   out.Capacity = capacity;
+  // With the whole buffer at hand the rows go bottom-up, the order of the picture surfaces, which
+  // can then take the buffer as it is; a buffer that grows with the data fills top-down.
+  out.BottomUp = capacity == total;
 
   JSAMPROW rows[4];
   while (cinfo.output_scanline < cinfo.output_height) {
@@ -124,7 +128,8 @@ int Decode(const uint8_t* data, size_t size, TDecode& out) {
       out.Pixels = p;
       out.Capacity = grown;
     }
-    for (size_t i = 0; i < want; ++i) rows[i] = out.Pixels + (first + i) * stride;
+    for (size_t i = 0; i < want; ++i)
+      rows[i] = out.Pixels + (out.BottomUp ? height - 1 - (first + i) : first + i) * stride;
     const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, static_cast<JDIMENSION>(want));
     if (cmyk)
       for (JDIMENSION i = 0; i < got; ++i) CmykRowToBgra(rows[i], static_cast<int>(width), cinfo.saw_Adobe_marker);
@@ -141,7 +146,8 @@ void TJPEGImage::LoadFromBytes(std::span<const uint8_t> bytes) {
   const int code = Decode(bytes.data(), bytes.size(), decode);
   TBuffer pixels(decode.Pixels);
   if (code != 0) throw EJPEG(Format("JPEG error #%d", code));
-  SetPixels(std::move(pixels), decode.Width, decode.Height, false);
+  // Both the library's B, G, R, A output and the ink conversion write 255 into every alpha byte.
+  SetPixels(std::move(pixels), decode.Width, decode.Height, false, true, decode.BottomUp);
   FGrayscale = decode.Grayscale;
   FProgressive = decode.Progressive;
 }

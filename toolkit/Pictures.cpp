@@ -24,19 +24,26 @@ TPixelGraphic::TBuffer TPixelGraphic::AllocBuffer(size_t bytes) {
   return TBuffer(p);
 }
 
-void TPixelGraphic::SetPixels(TBuffer pixels, int width, int height, bool hasAlpha) {
+void TPixelGraphic::SetPixels(TBuffer pixels, int width, int height, bool hasAlpha, bool alphaIsOpaque,
+                              bool bottomUp) {
   FPixels = std::move(pixels);
   FWidth = width;
   FHeight = height;
   FHasAlpha = hasAlpha;
+  FAlphaIsOpaque = alphaIsOpaque;
+  FBottomUp = bottomUp;
 }
 
 TPixelView TPixelGraphic::View() const {
-  return TPixelView{FPixels.get(), FWidth, FHeight, static_cast<intptr_t>(FWidth) * 4, FHasAlpha};
+  const intptr_t stride = static_cast<intptr_t>(FWidth) * 4;
+  if (FBottomUp && FPixels && FHeight > 0)
+    return TPixelView{FPixels.get() + (FHeight - 1) * stride, FWidth, FHeight, -stride, FHasAlpha};
+  return TPixelView{FPixels.get(), FWidth, FHeight, stride, FHasAlpha};
 }
 
 uint8_t* TPixelGraphic::ReleasePixels() {
   FWidth = FHeight = 0;
+  FAlphaIsOpaque = FBottomUp = false;
   return FPixels.release();
 }
 

@@ -37,11 +37,16 @@ public:
   int Height() const override { return FHeight; }
   // Whether the alpha bytes mean anything (icons); without, the picture is opaque.
   bool HasAlpha() const { return FHasAlpha; }
+  // Whether every alpha byte is 255 already, so that making the picture opaque costs nothing.
+  bool AlphaIsOpaque() const { return FAlphaIsOpaque; }
+  // Whether the buffer holds the rows bottom-up (the picture surfaces' own order); View() gives
+  // the rows top-down either way.
+  bool BottomUp() const { return FBottomUp; }
   const uint8_t* Pixels() const { return FPixels.get(); }
   TPixelView View() const;
   void Draw(TCanvas& canvas, int x, int y) const override;
-  // Hands the buffer (top-down rows of Width() * 4 bytes; std::free releases it) to the caller
-  // and leaves the graphic empty.
+  // Hands the buffer (rows of Width() * 4 bytes in the order BottomUp() says; std::free releases
+  // it) to the caller and leaves the graphic empty.
   uint8_t* ReleasePixels();
 
 protected:
@@ -50,13 +55,16 @@ protected:
   };
   using TBuffer = std::unique_ptr<uint8_t, TFree>;
   // Takes a malloc'ed buffer of width * height * 4 bytes.
-  void SetPixels(TBuffer pixels, int width, int height, bool hasAlpha);
+  void SetPixels(TBuffer pixels, int width, int height, bool hasAlpha, bool alphaIsOpaque = false,
+                 bool bottomUp = false);
   static TBuffer AllocBuffer(size_t bytes);  // uninitialised; EOutOfResources when refused
 
 private:
   TBuffer FPixels;
   int FWidth = 0, FHeight = 0;
   bool FHasAlpha = false;
+  bool FAlphaIsOpaque = false;
+  bool FBottomUp = false;
 };
 
 using TGraphicFactory = std::function<std::unique_ptr<TGraphic>()>;

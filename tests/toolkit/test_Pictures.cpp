@@ -51,12 +51,12 @@ TEST(Pictures, DecodersGiveTheColoursTheEncoderWasGiven) {
     ASSERT_EQ(graphic->Width(), c.Width);
     ASSERT_EQ(graphic->Height(), c.Height);
     const std::vector<uint8_t> source = Raw(c.Source);
-    const uint8_t* px = graphic->Pixels();
+    const TPixelView view = graphic->View();  // top-down, whichever order the buffer holds
     int failures = 0;
     for (int i = 0; i < c.Width * c.Height && failures < 5; ++i) {
       const uint8_t* s = &source[static_cast<size_t>(i * c.Channels)];
       int r = s[0], g = c.Channels == 1 ? s[0] : s[1], b = c.Channels == 1 ? s[0] : s[2];
-      const uint8_t* d = px + i * 4;
+      const uint8_t* d = view.Origin + (i / c.Width) * view.RowStep + (i % c.Width) * 4;
       int err = std::max({std::abs(d[2] - r), std::abs(d[1] - g), std::abs(d[0] - b)});
       // Where an icon is see-through its colour is whatever the encoder left (ImageMagick
       // clears it); half-transparent colours may be rounded by one step through premultiplying.
@@ -154,8 +154,11 @@ namespace {
 std::vector<uint8_t> PixelsOf(const TPicture& picture) {
   const auto* graphic = dynamic_cast<const TPixelGraphic*>(picture.Graphic());
   if (!graphic) return {};
-  const uint8_t* p = graphic->Pixels();
-  return std::vector<uint8_t>(p, p + static_cast<size_t>(graphic->Width()) * graphic->Height() * 4);
+  const TPixelView view = graphic->View();
+  std::vector<uint8_t> pixels;
+  for (int y = 0; y < view.Height; ++y)
+    pixels.insert(pixels.end(), view.Origin + y * view.RowStep, view.Origin + y * view.RowStep + view.Width * 4);
+  return pixels;
 }
 
 std::string LoadFailure(const std::string& file) {
