@@ -135,6 +135,12 @@ std::vector<TPrefetch>& Prefetches() {
   return prefetches;
 }
 
+// The threads decoding prefetched files, each working through its files one after another.
+std::vector<std::future<void>>& PrefetchWorkers() {
+  static std::vector<std::future<void>> workers;
+  return workers;
+}
+
 TGraphicFactory FactoryFor(const std::string& fileName) {
   const std::string ext = LowerCaseAscii(ExtensionOf(fileName));
   std::lock_guard lock(FormatsLock());
@@ -166,6 +172,12 @@ std::unique_ptr<TGraphic> TakePrefetched(const std::string& fileName) {
 }  // namespace
 
 void PrefetchPictureFiles(const std::vector<std::string>& fileNames) {
+  struct TJob {
+    TGraphicFactory Factory;
+    std::string FileName;
+    std::promise<std::unique_ptr<TGraphic>> Result;
+  };
+  auto jobs = std::make_shared<std::vector<TJob>>();
   std::lock_guard lock(PrefetchLock());
   for (const std::string& fileName : fileNames) {
     TGraphicFactory factory;
@@ -174,21 +186,33 @@ void PrefetchPictureFiles(const std::vector<std::string>& fileNames) {
     } catch (const EInvalidGraphic&) {
       continue;
     }
-    Prefetches().push_back({fileName, std::async(std::launch::async, [factory, fileName] {
-                              std::unique_ptr<TGraphic> graphic = factory();
-                              graphic->LoadFromFile(fileName);
-                              return graphic;
-                            })});
+    jobs->push_back({std::move(factory), fileName, {}});
+    Prefetches().push_back({fileName, jobs->back().Result.get_future()});
   }
+  if (jobs->empty()) return;
+  // One thread, so that the program's own start-up keeps a core to itself on a two-core machine.
+  PrefetchWorkers().push_back(std::async(std::launch::async, [jobs] {
+    for (TJob& job : *jobs) {
+      try {
+        std::unique_ptr<TGraphic> graphic = job.Factory();
+        graphic->LoadFromFile(job.FileName);
+        job.Result.set_value(std::move(graphic));
+      } catch (...) {
+        job.Result.set_exception(std::current_exception());
+      }
+    }
+  }));
 }
 
 void EndPicturePrefetch() {
   std::vector<TPrefetch> left;
+  std::vector<std::future<void>> workers;
   {
     std::lock_guard lock(PrefetchLock());
     left.swap(Prefetches());
+    workers.swap(PrefetchWorkers());
   }
-  // Destroying a future of std::async waits for its decode.
+  for (std::future<void>& worker : workers) worker.wait();
 }
 
 void TPicture::LoadFromFile(const std::string& fileName) {
