@@ -49,6 +49,14 @@ count_colour() {
     cut -d. -f1
 }
 
+# The red, green and blue of one pixel: of the screen at X Y, or of a picture file at X Y.
+screen_rgb() {
+  import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null | tail -n1 | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/'
+}
+file_rgb() {
+  convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null | tail -n1 | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/'
+}
+
 # 1. Windowless run without any configuration: the fatal failure report, exit code 1, no window.
 mkdir -p "$work/empty"
 ln -s "$exe" "$work/empty/quorvane"
@@ -71,6 +79,8 @@ fi
 cp -r "$src/examples/demo-disc" "$work/disc"
 rm -f "$work/disc/quorvane"
 ln -s "$exe" "$work/disc/quorvane"
+export QUORVANE_DEMO_LOG="$work/demo.log"
+rm -f "$QUORVANE_DEMO_LOG"
 (cd "$work/disc" && exec ./quorvane >"$work/program.log" 2>&1) &
 pid=$!
 if win=$(wait_window '^Quorvane \+ v' 600); then
@@ -99,6 +109,26 @@ if win=$(wait_window '^Quorvane \+ v' 600); then
   white=$(count_colour '#FFFFFF' "320x32+$((inside + 14))+$((Y + 102))")
   if [[ ${white:-0} -lt 5 ]]; then pass "menu line fades back after the pointer leaves"
   else fail "menu line still lit after the fade ($white white pixels)"; fi
+
+  # The inside cover (drawn centred at opacity 0xC0 over the black container, its picture at 1, 1
+  # in the container) shows each pixel of the picture at 192/255 of its brightness. The point lies
+  # between the picture's frame and the notes panel, clear of the menu.
+  read -r pr pg pb < <(file_rgb "$src/examples/demo-disc/Covers/inside.bmp" 170 318)
+  read -r sr sg sb < <(screen_rgb $((X + 362 + 170)) $((Y + 2 + 318)))
+  within() { local want=$(($1 * 192 / 255)); ((${2:-999} >= want - 2 && ${2:-999} <= want + 2)); }
+  if within "$pr" "$sr" && within "$pg" "$sg" && within "$pb" "$sb"; then
+    pass "the inside cover is composed at its opacity over black ($sr,$sg,$sb from $pr,$pg,$pb)"
+  else fail "inside cover pixel: $sr,$sg,$sb on the screen from $pr,$pg,$pb in the picture"; fi
+
+  # A click on the first menu line (top 60 of five lines) shows its information in the notes panel.
+  notes_region="320x130+$((X + 362 + 8))+$((Y + 2 + 330))"
+  import -window root -crop "$notes_region" "$work/notes0.png"
+  xdotool mousemove $((inside + 14 + 160)) $((Y + 2 + 60 + 16)) click 1
+  sleep 0.8
+  import -window root -crop "$notes_region" "$work/notes1.png"
+  shown=$(compare -metric AE "$work/notes0.png" "$work/notes1.png" null: 2>&1 | cut -d' ' -f1)
+  if [[ ${shown:-0} -gt 500 ]]; then pass "a click on a menu line shows its information ($shown pixels changed)"
+  else fail "the notes panel did not change after a click (${shown:-0} pixels)"; fi
 
   # The front cover is composed into its container: the panel is not black any more.
   front_region="300x400+$((X + 20))+$((Y + 30))"
@@ -131,6 +161,22 @@ if win=$(wait_window '^Quorvane \+ v' 600); then
   if [[ ${changed:-0} -gt 10000 && ${restored:-1} -lt 100 ]]; then
     pass "double clicks switch to the back cover and back ($changed pixels changed, $restored left)"
   else fail "cover switch: $changed pixels changed, $restored differ after switching back"; fi
+
+  # A double click on the first menu line runs its feature: the codec is missing, Yes installs it
+  # (the window keeps repainting meanwhile), then the player starts on the main file.
+  xdotool mousemove $((inside + 14 + 160)) $((Y + 2 + 60 + 16)) click --repeat 2 --delay 80 1
+  if box=$(wait_window '^Quorvane \+$' 100); then
+    press "$box" Return
+    for _ in $(seq 50); do grep -q "player ran" "$QUORVANE_DEMO_LOG" 2>/dev/null && break; sleep 0.1; done
+    log=$(cat "$QUORVANE_DEMO_LOG" 2>/dev/null)
+    if [[ "$log" == *"codec installer finished"*"player ran in $work/disc"*"arg: $work/disc/Video/feature.avi"* ]]; then
+      pass "a double click on a menu line installs the codec and starts the player on the main file"
+    else fail "double click on a menu line: run log: $log"; fi
+    if xdotool search --onlyvisible --name '^Quorvane \+ v' >/dev/null 2>&1; then pass "the window stays open after the run"
+    else fail "the window closed after the feature ran"; fi
+  else
+    fail "no install question after a double click on a menu line"
+  fi
   kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
 else
   fail "the demo window did not appear"
