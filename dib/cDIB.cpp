@@ -42,6 +42,56 @@ int32_t ClipRun(int32_t& pos, int32_t& src, int32_t len, int32_t extent) {
   return Sub32(end, src);
 }
 
+// The part of a direct draw that is left after the clip: destination and source origins, size.
+struct TDirectRegion {
+  int32_t X = 0, Y = 0, SrcX = 0, SrcY = 0, W = 0, H = 0;
+};
+
+// Where a direct draw of a width x height source lands: steps 1 to 7 of the clip against the
+// destination's clip rectangle, the destination and the source. False when nothing is left.
+bool ClipDirect(int32_t X, int32_t Y, int32_t W, int32_t H, uint16_t SrcX, uint16_t SrcY, int32_t width,
+                int32_t height, const TDIBClipRect& clip, int32_t destWidth, int32_t destHeight,
+                TDirectRegion& out) {
+  // 1. Left and top clip; the source offsets stay 16-bit.
+  if (X < clip.Left) {
+    const int32_t d = Sub32(clip.Left, X);
+    W = Sub32(W, d);
+    SrcX = static_cast<uint16_t>(SrcX + d);
+    X = clip.Left;
+  }
+  if (Y < clip.Top) {
+    const int32_t d = Sub32(clip.Top, Y);
+    H = Sub32(H, d);
+    SrcY = static_cast<uint16_t>(SrcY + d);
+    Y = clip.Top;
+  }
+  // 2. Right and bottom clip.
+  if (Add32(X, W) > clip.Right) W = Add32(Sub32(clip.Right, X), 1);
+  if (Add32(Y, H) > clip.Bottom) H = Add32(Sub32(clip.Bottom, Y), 1);
+  // 3. The source's extent.
+  if (Add32(SrcX, W) > width) W = width - SrcX;
+  if (Add32(SrcY, H) > height) H = height - SrcY;
+  // 4. Nothing left to draw.
+  if (H <= 0 || W <= 0 || X > destWidth || Y > destHeight || Add32(X, width) < 0 || Add32(Y, height) < 0) return false;
+  // 5. The destination's extent.
+  if (Add32(X, W) > destWidth) W = destWidth - X;
+  if (Add32(Y, H) > destHeight) H = destHeight - Y;
+  // 6. Columns, 7. rows.
+  int32_t sx = SrcX;
+  const int32_t cw = ClipRun(X, sx, W, width);
+  if (cw < 1) return false;
+  int32_t sy = SrcY;
+  const int32_t ch = ClipRun(Y, sy, H, height);
+  if (ch < 1) return false;
+  // The steps above keep the region inside both pictures; this makes sure of it whatever the
+  // wrapped arithmetic did with absurd arguments.
+  if (sx < 0 || sy < 0 || X < 0 || Y < 0 || int64_t{sx} + cw > width || int64_t{sy} + ch > height ||
+      int64_t{X} + cw > destWidth || int64_t{Y} + ch > destHeight)
+    return false;
+  out = {X, Y, sx, sy, cw, ch};
+  return true;
+}
+
 // Round to nearest with halves to even (the default rounding mode), saturated to 32 bits.
 int32_t RoundToInt32(double v) {
   if (std::isnan(v)) return 0;
@@ -365,96 +415,6 @@ void TAbstractSuperDIB::RunBlend(TBlendRoutine routine, TAbstractSuperDIB* reade
 // ---------------------------------------------------------------------------------------------
 // Drawing
 
-void TAbstractSuperDIB::Draw(int32_t X, int32_t Y, int32_t W, int32_t H, TAbstractSuperDIB* Dest,
-                             uint16_t SrcX, uint16_t SrcY) {
-  if (!Dest) return;
-  if (FAngle == 0 && FScaleX == 100 && FScaleY == 100) {
-    DrawDirect(X, Y, W, H, Dest, SrcX, SrcY, FBlend, FBlendSurface);
-    return;
-  }
-
-  // Transformed: render rotated and scaled into an intermediate, then draw that directly.
-  int64_t iw = W, ih = H;
-  if (FAutoSize) {
-    const double a = FAngle * M_PI / 180;
-    const double w = W * FScaleX / 100, h = H * FScaleY / 100;
-    const double fw = std::nearbyint(std::fabs(std::cos(a) * w) + std::fabs(std::sin(a) * h));
-    const double fh = std::nearbyint(std::fabs(std::sin(a) * w) + std::fabs(std::cos(a) * h));
-    iw = std::isfinite(fw) && fw < 1e9 ? static_cast<int64_t>(fw) : -1;
-    ih = std::isfinite(fh) && fh < 1e9 ? static_cast<int64_t>(fh) : -1;
-  }
-  // The intermediate's sides are 16-bit; a size outside that range has no picture to make.
-  if (iw < 0 || ih < 0 || iw > 65535 || ih > 65535) return;
-  // As for any surface, a side of 0 becomes 1.
-  iw = std::max<int64_t>(iw, 1);
-  ih = std::max<int64_t>(ih, 1);
-  std::unique_ptr<TAbstractSuperDIB> inter = CreateIntermediate(static_cast<uint16_t>(iw), static_cast<uint16_t>(ih));
-  RenderTransformed(inter.get());
-  // This surface's routine, reading this surface: its opacity, mask and key apply, and the key
-  // also matches the background RenderTransformed wrote around the picture.
-  inter->DrawDirect(X, Y, inter->FWidth, inter->FHeight, Dest, 0, 0, FBlend, FBlendSurface);
-}
-
-void TAbstractSuperDIB::DrawAlpha(int32_t X, int32_t Y, int32_t W, int32_t H, TAbstractSuperDIB* Dest,
-                                  uint16_t SrcX, uint16_t SrcY) {
-  TBlendRestorer restore(FBlend, FBlendSurface);
-  FBlend = &TAbstractSuperDIB::BlendAlphaCopy;
-  FBlendSurface = this;
-  Draw(X, Y, W, H, Dest, SrcX, SrcY);
-}
-
-void TAbstractSuperDIB::DrawDirect(int32_t X, int32_t Y, int32_t W, int32_t H, TAbstractSuperDIB* Dest,
-                                   uint16_t SrcX, uint16_t SrcY, TBlendRoutine routine,
-                                   TAbstractSuperDIB* reader) {
-  if (!FPixels || !Dest->FPixels || !reader) return;
-  const TDIBClipRect clip = Dest->FClipRect;
-  const int32_t width = FWidth, height = FHeight, destWidth = Dest->FWidth, destHeight = Dest->FHeight;
-
-  // 1. Left and top clip; the source offsets stay 16-bit.
-  if (X < clip.Left) {
-    const int32_t d = Sub32(clip.Left, X);
-    W = Sub32(W, d);
-    SrcX = static_cast<uint16_t>(SrcX + d);
-    X = clip.Left;
-  }
-  if (Y < clip.Top) {
-    const int32_t d = Sub32(clip.Top, Y);
-    H = Sub32(H, d);
-    SrcY = static_cast<uint16_t>(SrcY + d);
-    Y = clip.Top;
-  }
-  // 2. Right and bottom clip.
-  if (Add32(X, W) > clip.Right) W = Add32(Sub32(clip.Right, X), 1);
-  if (Add32(Y, H) > clip.Bottom) H = Add32(Sub32(clip.Bottom, Y), 1);
-  // 3. The source's extent.
-  if (Add32(SrcX, W) > width) W = width - SrcX;
-  if (Add32(SrcY, H) > height) H = height - SrcY;
-  // 4. Nothing left to draw.
-  if (H <= 0 || W <= 0 || X > destWidth || Y > destHeight || Add32(X, width) < 0 || Add32(Y, height) < 0) return;
-  // 5. The destination's extent.
-  if (Add32(X, W) > destWidth) W = destWidth - X;
-  if (Add32(Y, H) > destHeight) H = destHeight - Y;
-  // 6. Columns, 7. rows.
-  int32_t sx = SrcX;
-  const int32_t cw = ClipRun(X, sx, W, width);
-  if (cw < 1) return;
-  int32_t sy = SrcY;
-  const int32_t ch = ClipRun(Y, sy, H, height);
-  if (ch < 1) return;
-
-  // The steps above keep the region inside both pictures; this makes sure of it whatever the
-  // wrapped arithmetic did with absurd arguments.
-  if (sx < 0 || sy < 0 || X < 0 || Y < 0 || int64_t{sx} + cw > width || int64_t{sy} + ch > height ||
-      int64_t{X} + cw > destWidth || int64_t{Y} + ch > destHeight)
-    return;
-
-  // 8. Top row of each region first; each side steps down its own picture.
-  RunBlend(routine, reader, ScanPixel(sx, sy), Dest->ScanPixel(X, Y), cw, ch, -static_cast<ptrdiff_t>(width),
-           -static_cast<ptrdiff_t>(destWidth));
-  // 9.
-  Dest->Changed();
-}
-
 namespace {
 
 int64_t FloorDiv(int64_t a, int64_t b) {
@@ -491,60 +451,164 @@ void Constrain(int64_t start, int64_t step, int64_t limit, int64_t& lo, int64_t&
 // Division by 256 truncating toward zero, as the original integer division did.
 inline int32_t Div256(int32_t v) { return (v + ((v >> 31) & 255)) >> 8; }
 
-}  // namespace
+// The mapping of RenderTransformed onto a DW x DH picture, a stored row (or part of one) at a
+// time: row r, column c samples the source at (Hh + i, Wh + j) with i and j the 8.8 fixed-point
+// position (x0 + r vx + c ux, y0 + r vy + c uy) divided by 256, and is the background outside it.
+class TTransformSampler {
+public:
+  TTransformSampler(const TAbstractSuperDIB& s, int32_t DW, int32_t DH) : FW(s.Width()), FH(s.Height()), FDW(DW) {
+    const double sx = s.ScaleX() / 100, sy = s.ScaleY() / 100;
+    if (!s.Pixels() || FW * sx == 0 || FH * sy == 0 || std::isnan(FW * sx) || std::isnan(FH * sy)) return;
+    FValid = true;
+    FBackground = s.Masked() ? 0 : s.GetTransparentColor();
+    const TRotationTables& t = RotationTables();
+    const int A = s.Angle() % 360;  // the tables have 360 entries; a larger angle turns on round
+    // Steps in 8.8 fixed point; the table entry times the size is an integer product.
+    FUx = RoundToInt32(static_cast<double>(t.Cos256[A] * FW) / (FW * sx));
+    FUy = RoundToInt32(static_cast<double>(t.Sin256[A] * FH) / (FH * sy));
+    FVx = RoundToInt32(static_cast<double>(t.Cos256Quarter[A] * FW) / (FW * sx));
+    FVy = RoundToInt32(static_cast<double>(t.Sin256Quarter[A] * FH) / (FH * sy));
+    FX0 = Sub32(-static_cast<int32_t>(static_cast<uint32_t>(FUx) * static_cast<uint32_t>(DW / 2)),
+                static_cast<int32_t>(static_cast<uint32_t>(DH / 2) * static_cast<uint32_t>(FVx)));
+    FY0 = Sub32(-static_cast<int32_t>(static_cast<uint32_t>(FUy) * static_cast<uint32_t>(DW / 2)),
+                static_cast<int32_t>(static_cast<uint32_t>(DH / 2) * static_cast<uint32_t>(FVy)));
+    FWh = FW / 2;
+    FHh = FH / 2;
+    // The lowest row and leftmost column (and for odd sizes the highest and rightmost) are never
+    // read: |i| < Hh and |j| < Wh.
+    FCentre = s.Pixels() + static_cast<ptrdiff_t>(FHh) * FW + FWh;
+  }
+  // False for a zero or undefined scale and for a source without pixels: nothing to sample.
+  bool Valid() const { return FValid; }
 
-void TAbstractSuperDIB::RenderTransformed(TAbstractSuperDIB* Dest) {
-  if (!Dest || !Dest->FPixels || !FPixels) return;
-  const TPixel bg = FMasked ? 0 : GetTransparentColor();
-  const double sx = FScaleX / 100, sy = FScaleY / 100;
-  const int32_t W = FWidth, H = FHeight, DW = Dest->FWidth, DH = Dest->FHeight;
-  if (W * sx == 0 || H * sy == 0 || std::isnan(W * sx) || std::isnan(H * sy)) return;
-  const TRotationTables& t = RotationTables();
-  const int A = FAngle % 360;  // the tables have 360 entries; a larger angle turns on round
-  // Steps in 8.8 fixed point; the table entry times the size is an integer product.
-  const int32_t ux = RoundToInt32(static_cast<double>(t.Cos256[A] * W) / (W * sx));
-  const int32_t uy = RoundToInt32(static_cast<double>(t.Sin256[A] * H) / (H * sy));
-  const int32_t vx = RoundToInt32(static_cast<double>(t.Cos256Quarter[A] * W) / (W * sx));
-  const int32_t vy = RoundToInt32(static_cast<double>(t.Sin256Quarter[A] * H) / (H * sy));
-  const int32_t x0 = Sub32(-static_cast<int32_t>(static_cast<uint32_t>(ux) * static_cast<uint32_t>(DW / 2)),
-                           static_cast<int32_t>(static_cast<uint32_t>(DH / 2) * static_cast<uint32_t>(vx)));
-  const int32_t y0 = Sub32(-static_cast<int32_t>(static_cast<uint32_t>(uy) * static_cast<uint32_t>(DW / 2)),
-                           static_cast<int32_t>(static_cast<uint32_t>(DH / 2) * static_cast<uint32_t>(vy)));
-  const int32_t Wh = W / 2, Hh = H / 2;
-  // The source centre; samples are at (Hh + i, Wh + j) with |i| < Hh and |j| < Wh, so the lowest
-  // row and leftmost column (and for odd sizes the highest and rightmost) are never read.
-  const TPixel* centre = FPixels + static_cast<ptrdiff_t>(Hh) * W + Wh;
-
-  for (int32_t r = 0; r < DH; ++r) {
-    TPixel* out = Dest->FPixels + static_cast<ptrdiff_t>(r) * DW;
-    int32_t x = Add32(x0, static_cast<int32_t>(static_cast<uint32_t>(r) * static_cast<uint32_t>(vx)));
-    int32_t y = Add32(y0, static_cast<int32_t>(static_cast<uint32_t>(r) * static_cast<uint32_t>(vy)));
-    const int64_t xEnd = int64_t{x} + int64_t{DW - 1} * ux, yEnd = int64_t{y} + int64_t{DW - 1} * uy;
+  // Columns [c0, c1) of stored row r into out[0 .. c1 - c0).
+  void Row(TPixel* out, int32_t r, int32_t c0, int32_t c1) const {
+    int32_t x = Add32(FX0, static_cast<int32_t>(static_cast<uint32_t>(r) * static_cast<uint32_t>(FVx)));
+    int32_t y = Add32(FY0, static_cast<int32_t>(static_cast<uint32_t>(r) * static_cast<uint32_t>(FVy)));
+    const int64_t xEnd = int64_t{x} + int64_t{FDW - 1} * FUx, yEnd = int64_t{y} + int64_t{FDW - 1} * FUy;
     const bool wraps = xEnd < INT32_MIN || xEnd > INT32_MAX || yEnd < INT32_MIN || yEnd > INT32_MAX;
     if (!wraps) {
       // Without wrap-around the samples inside the source form one run of columns.
-      int64_t lo = 0, hi = DW - 1;
-      Constrain(x, ux, int64_t{Wh} * 256, lo, hi);
-      Constrain(y, uy, int64_t{Hh} * 256, lo, hi);
-      if (lo > hi) {
-        lo = DW;
-        hi = DW - 1;
-      }
-      int32_t c = 0;
-      for (; c < lo; ++c) out[c] = bg;
-      x = static_cast<int32_t>(x + lo * ux);
-      y = static_cast<int32_t>(y + lo * uy);
-      for (; c <= hi; ++c, x += ux, y += uy) out[c] = centre[static_cast<ptrdiff_t>(Div256(y)) * W + Div256(x)];
-      for (; c < DW; ++c) out[c] = bg;
-      continue;
+      int64_t lo = c0, hi = c1 - 1;
+      Constrain(x, FUx, int64_t{FWh} * 256, lo, hi);
+      Constrain(y, FUy, int64_t{FHh} * 256, lo, hi);
+      if (lo > hi) lo = hi = c1;
+      int32_t c = c0;
+      for (; c < lo; ++c) out[c - c0] = FBackground;
+      x = static_cast<int32_t>(x + lo * FUx);
+      y = static_cast<int32_t>(y + lo * FUy);
+      for (; c <= hi && c < c1; ++c, x += FUx, y += FUy)
+        out[c - c0] = FCentre[static_cast<ptrdiff_t>(Div256(y)) * FW + Div256(x)];
+      for (; c < c1; ++c) out[c - c0] = FBackground;
+      return;
     }
-    for (int32_t c = 0; c < DW; ++c) {
+    x = Add32(x, static_cast<int32_t>(static_cast<uint32_t>(c0) * static_cast<uint32_t>(FUx)));
+    y = Add32(y, static_cast<int32_t>(static_cast<uint32_t>(c0) * static_cast<uint32_t>(FUy)));
+    for (int32_t c = c0; c < c1; ++c) {
       const int32_t i = y / 256, j = x / 256;
-      out[c] = (-Hh < i && i < Hh && -Wh < j && j < Wh) ? centre[static_cast<ptrdiff_t>(i) * W + j] : bg;
-      x = Add32(x, ux);
-      y = Add32(y, uy);
+      out[c - c0] = (-FHh < i && i < FHh && -FWh < j && j < FWh) ? FCentre[static_cast<ptrdiff_t>(i) * FW + j] : FBackground;
+      x = Add32(x, FUx);
+      y = Add32(y, FUy);
     }
   }
+
+private:
+  int32_t FW, FH, FDW;
+  bool FValid = false;
+  TPixel FBackground = 0;
+  int32_t FUx = 0, FUy = 0, FVx = 0, FVy = 0, FX0 = 0, FY0 = 0, FWh = 0, FHh = 0;
+  const TPixel* FCentre = nullptr;
+};
+
+}  // namespace
+
+
+void TAbstractSuperDIB::Draw(int32_t X, int32_t Y, int32_t W, int32_t H, TAbstractSuperDIB* Dest,
+                             uint16_t SrcX, uint16_t SrcY) {
+  if (!Dest) return;
+  if (FAngle == 0 && FScaleX == 100 && FScaleY == 100) {
+    DrawDirect(X, Y, W, H, Dest, SrcX, SrcY, FBlend, FBlendSurface);
+    return;
+  }
+
+  // Transformed: the picture rotated and scaled into an intermediate of this size, which is then
+  // drawn directly.
+  int64_t iw = W, ih = H;
+  if (FAutoSize) {
+    const double a = FAngle * M_PI / 180;
+    const double w = W * FScaleX / 100, h = H * FScaleY / 100;
+    const double fw = std::nearbyint(std::fabs(std::cos(a) * w) + std::fabs(std::sin(a) * h));
+    const double fh = std::nearbyint(std::fabs(std::sin(a) * w) + std::fabs(std::cos(a) * h));
+    iw = std::isfinite(fw) && fw < 1e9 ? static_cast<int64_t>(fw) : -1;
+    ih = std::isfinite(fh) && fh < 1e9 ? static_cast<int64_t>(fh) : -1;
+  }
+  // The intermediate's sides are 16-bit; a size outside that range has no picture to make.
+  if (iw < 0 || ih < 0 || iw > 65535 || ih > 65535) return;
+  // As for any surface, a side of 0 becomes 1.
+  iw = std::max<int64_t>(iw, 1);
+  ih = std::max<int64_t>(ih, 1);
+  if (Dest == this) {
+    // Drawing onto itself reads what it writes: the whole intermediate must exist first.
+    std::unique_ptr<TAbstractSuperDIB> inter =
+        CreateIntermediate(static_cast<uint16_t>(iw), static_cast<uint16_t>(ih));
+    RenderTransformed(inter.get());
+    inter->DrawDirect(X, Y, inter->FWidth, inter->FHeight, Dest, 0, 0, FBlend, FBlendSurface);
+    return;
+  }
+  // Only the part of the intermediate that survives the clip is ever read, so only that part is
+  // rendered, a row at a time into a buffer that lives as long as the surface: a repaint of a
+  // small rectangle costs that rectangle, and no paint allocates once the buffer is wide enough.
+  if (!Dest->FPixels || !FBlendSurface) return;
+  const int32_t destWidth = Dest->FWidth;
+  TDirectRegion region;
+  if (!ClipDirect(X, Y, static_cast<int32_t>(iw), static_cast<int32_t>(ih), 0, 0, static_cast<int32_t>(iw),
+                  static_cast<int32_t>(ih), Dest->FClipRect, destWidth, Dest->FHeight, region))
+    return;
+  const TTransformSampler sampler(*this, static_cast<int32_t>(iw), static_cast<int32_t>(ih));
+  if (FTransformRow.size() < static_cast<size_t>(region.W)) FTransformRow.resize(static_cast<size_t>(region.W));
+  TPixel* row = FTransformRow.data();
+  for (int32_t k = 0; k < region.H; ++k) {
+    // Stored rows of the intermediate are bottom-up like any surface's.
+    const int32_t stored = static_cast<int32_t>(ih) - 1 - (region.SrcY + k);
+    // Without a picture to sample the intermediate keeps the zeros it was made with.
+    if (sampler.Valid()) sampler.Row(row, stored, region.SrcX, region.SrcX + region.W);
+    else std::fill_n(row, region.W, TPixel{0});
+    // This surface's routine, reading this surface: its opacity, mask and key apply, and the key
+    // also matches the background the sampler wrote around the picture.
+    RunBlend(FBlend, FBlendSurface, row, Dest->ScanPixel(region.X, region.Y + k), region.W, 1,
+             -static_cast<ptrdiff_t>(region.W), -static_cast<ptrdiff_t>(destWidth));
+  }
+  Dest->Changed();
+}
+
+void TAbstractSuperDIB::DrawAlpha(int32_t X, int32_t Y, int32_t W, int32_t H, TAbstractSuperDIB* Dest,
+                                  uint16_t SrcX, uint16_t SrcY) {
+  TBlendRestorer restore(FBlend, FBlendSurface);
+  FBlend = &TAbstractSuperDIB::BlendAlphaCopy;
+  FBlendSurface = this;
+  Draw(X, Y, W, H, Dest, SrcX, SrcY);
+}
+
+void TAbstractSuperDIB::DrawDirect(int32_t X, int32_t Y, int32_t W, int32_t H, TAbstractSuperDIB* Dest,
+                                   uint16_t SrcX, uint16_t SrcY, TBlendRoutine routine,
+                                   TAbstractSuperDIB* reader) {
+  if (!FPixels || !Dest->FPixels || !reader) return;
+  TDirectRegion region;
+  if (!ClipDirect(X, Y, W, H, SrcX, SrcY, FWidth, FHeight, Dest->FClipRect, Dest->FWidth, Dest->FHeight, region))
+    return;
+  // 8. Top row of each region first; each side steps down its own picture.
+  RunBlend(routine, reader, ScanPixel(region.SrcX, region.SrcY), Dest->ScanPixel(region.X, region.Y), region.W,
+           region.H, -static_cast<ptrdiff_t>(FWidth), -static_cast<ptrdiff_t>(Dest->FWidth));
+  // 9.
+  Dest->Changed();
+}
+
+void TAbstractSuperDIB::RenderTransformed(TAbstractSuperDIB* Dest) {
+  if (!Dest || !Dest->FPixels || !FPixels) return;
+  const int32_t DW = Dest->FWidth, DH = Dest->FHeight;
+  const TTransformSampler sampler(*this, DW, DH);
+  if (!sampler.Valid()) return;
+  for (int32_t r = 0; r < DH; ++r) sampler.Row(Dest->FPixels + static_cast<ptrdiff_t>(r) * DW, r, 0, DW);
   Dest->Changed();
 }
 

@@ -195,6 +195,10 @@ protected:
   dib::TPixel* FPixels = nullptr;
 
 private:
+  // One row of a transformed draw's intermediate: only the rows and columns a draw's clip leaves
+  // are rendered, one row at a time, and the buffer is kept for the next draw.
+  std::vector<dib::TPixel> FTransformRow;
+
   void DrawDirect(int32_t X, int32_t Y, int32_t W, int32_t H, TAbstractSuperDIB* Dest, uint16_t SrcX,
                   uint16_t SrcY, TBlendRoutine routine, TAbstractSuperDIB* reader);
   void RunKernel(dib::TBlendKind kind, const dib::TPixel* src, dib::TPixel* dst, int n, int m,

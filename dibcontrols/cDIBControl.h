@@ -66,6 +66,9 @@ public:
   TControlList* Children() const { return FChildren.get(); }
   TDIBFeatures* DIBFeatures() const { return FDIBFeatures.get(); }
   TCanvas* DrawCanvas() const { return FDrawCanvas.get(); }
+  // The surface of the current paint. Its clip rectangle is the part of the control that the
+  // container recomposes: only pixels inside it are copied from beneath, drawn and blended back,
+  // and those outside hold whatever an earlier paint left.
   TWinDIB* DrawDIB() const { return FDrawDIB; }
   void SetDrawDIB(TWinDIB* dib) { FDrawDIB = dib; }
 
@@ -89,6 +92,7 @@ public:
     (void)change;
   }
   virtual bool IsShortCutKey(TMessage& message);
+  // Draws into DrawDIB; drawing through the DIB operations is clipped to its clip rectangle.
   virtual void PaintDIB() {}
   virtual void StopRepeat() { FStopRepeatRequested = true; }
 

@@ -163,6 +163,10 @@ void TCustomDIBContainer::Compose(TDeviceContext& dc) {
     if (auto* control = dynamic_cast<TCustomDIBControl*>(c)) {
       FControlDIB->SetSize(SurfaceSide(c->Width()), SurfaceSide(c->Height()));
       FControlDIB->SetDefaults();
+      // Only the part of the control inside the paint rectangle reaches the composition, so its
+      // copy from beneath, its own drawing and its blend back need cover no more than that.
+      const TRect part = IntersectRect(FPaintRect, c->BoundsRect()).Offset(-c->Left(), -c->Top());
+      FControlDIB->SetClipRect(part.Left, part.Top, part.Right - 1, part.Bottom - 1);
       control->SetDrawDIB(FControlDIB.get());
     }
     c->Perform(WM_PAINT, reinterpret_cast<uintptr_t>(&dc));

@@ -261,17 +261,36 @@ std::vector<TTextLine> LayoutTextLines(const std::string& text, unsigned flags, 
   return lines;
 }
 
+namespace {
+
+// A text that lays out as one line of itself: no line breaks, no accelerator marks to strip and
+// no blank to wrap at.
+bool PlainSingleLine(const std::string& text, unsigned flags) {
+  if (text.find_first_of("\r\n") != std::string::npos) return false;
+  if ((flags & DT_NOPREFIX) == 0 && text.find('&') != std::string::npos) return false;
+  if ((flags & DT_WORDBREAK) && !(flags & DT_SINGLELINE) && text.find(' ') != std::string::npos) return false;
+  return true;
+}
+
+}  // namespace
+
 int DrawTextEx(TDeviceContext& dc, const std::string& text, TRect& rect, unsigned flags, TColor color,
                const TFontData& font) {
   dc.SetFont(font);
   auto measure = [&dc](const std::string& s) { return dc.TextExtent(s).cx; };
-  std::vector<TTextLine> lines = LayoutTextLines(text, flags, rect.Width(), measure);
+  // A caption is mostly one plain line: that is drawn from the text itself, without laying out
+  // copies of it on every paint.
+  const bool plain = PlainSingleLine(text, flags);
+  std::vector<TTextLine> laidOut;
+  if (!plain) laidOut = LayoutTextLines(text, flags, rect.Width(), measure);
+  const size_t count = plain ? 1 : laidOut.size();
+  auto lineText = [&](size_t i) -> const std::string& { return plain ? text : laidOut[i].Text; };
   const int lineHeight = dc.TextExtent("Wg").cy;
-  const int total = lineHeight * static_cast<int>(lines.size());
+  const int total = lineHeight * static_cast<int>(count);
 
   if (flags & DT_CALCRECT) {
     int widest = 0;
-    for (const TTextLine& l : lines) widest = std::max(widest, measure(l.Text));
+    for (size_t i = 0; i < count; ++i) widest = std::max(widest, measure(lineText(i)));
     rect.Right = rect.Left + widest;
     rect.Bottom = rect.Top + total;
     return total;
@@ -287,16 +306,18 @@ int DrawTextEx(TDeviceContext& dc, const std::string& text, TRect& rect, unsigne
     clip.emplace(dc);
     dc.IntersectClipRect(rect);
   }
-  for (const TTextLine& l : lines) {
-    const int w = measure(l.Text);
+  for (size_t i = 0; i < count; ++i) {
+    const std::string& line = lineText(i);
+    const int accelerator = plain ? -1 : laidOut[i].Accelerator;
+    const int w = measure(line);
     int x = rect.Left;
     if (flags & DT_CENTER) x = rect.Left + (rect.Width() - w) / 2;
     else if (flags & DT_RIGHT) x = rect.Right - w;
-    dc.TextOut(x, y, l.Text, color);
-    if (l.Accelerator >= 0 && !(flags & DT_HIDEPREFIX)) {
+    dc.TextOut(x, y, line, color);
+    if (accelerator >= 0 && !(flags & DT_HIDEPREFIX)) {
       // Underline the accelerator character in the text's own colour.
-      const int before = measure(l.Text.substr(0, static_cast<size_t>(l.Accelerator)));
-      const int width = measure(l.Text.substr(static_cast<size_t>(l.Accelerator), 1));
+      const int before = measure(line.substr(0, static_cast<size_t>(accelerator)));
+      const int width = measure(line.substr(static_cast<size_t>(accelerator), 1));
       const int underline = y + lineHeight - std::max(1, lineHeight / 12) - 1;
       dc.FillRect(Bounds(x + before, underline, width, 1), color);
     }

@@ -56,9 +56,13 @@ static unsigned AlignmentFlags(TAlignment a) {
 void TCustomLabel::DrawCaption(TRect& rect, unsigned flags, TColor enabledColor) {
   TDeviceContext* dc = Canvas()->Handle();
   if (!dc) return;
-  std::string text = Caption();
-  // An empty caption, or one that is only an accelerator mark, still measures one line.
-  if ((flags & DT_CALCRECT) && (text.empty() || (FShowAccelChar && text == "&"))) text += ' ';
+  // An empty caption, or one that is only an accelerator mark, still measures one line. Any
+  // other is drawn from the caption itself, not from a copy made on every paint.
+  const std::string& caption = Caption();
+  const bool padded = (flags & DT_CALCRECT) && (caption.empty() || (FShowAccelChar && caption == "&"));
+  std::string blank;
+  if (padded) blank = caption + ' ';
+  const std::string& text = padded ? blank : caption;
   if (!FShowAccelChar) flags |= DT_NOPREFIX;
   const TFontData& font = Font()->Data();
   if (!Enabled()) {

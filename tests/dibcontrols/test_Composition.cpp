@@ -10,6 +10,7 @@
 #include "dibcontrols/cDIBImage.h"
 #include "dibcontrols/cDIBPanel.h"
 #include "toolkit/Forms.h"
+#include "toolkit/StdCtrls.h"
 
 namespace {
 
@@ -129,6 +130,61 @@ TEST(Composition, PartialRepaintsAfterRandomChangesEqualAFullRepaint) {
   EXPECT_EQ(scene.Mismatches(model, first), 0) << "partial repaints: " << first;
   scene.Paint({0, 0, 100, 80});
   EXPECT_EQ(scene.Mismatches(model, first), 0) << "full repaint: " << first;
+}
+
+// A paint of part of the container recomposes only that part; what it leaves must be exactly what
+// a paint of the whole gives, also where pictures are sampled through a stretch or a rotation
+// and where a label's text lies over them.
+TEST(Composition, PartialRepaintsOfStretchedRotatedImagesAndLabelsEqualAFullRepaint) {
+  TScene scene(160, 120);
+  TDIBImage* stretched = scene.Add(0, 300, 260, Bounds(4, 3, 150, 110), 128);
+  TDIBImage* rotated = scene.Add(0, 70, 50, Bounds(50, 30, 90, 80), 200);
+  std::mt19937 rng(5);
+  for (TDIBImage* image : scene.Images) {
+    TMemoryDIB* pic = scene.List->DIBImages()->Items(image->IndexMain()->DIBIndex())->DIB();
+    for (int i = 0; i < pic->Width() * pic->Height(); ++i) pic->Pixels()[i] = 0xFF000000u | (rng() & 0xFFFFFF);
+  }
+  stretched->SetStretch(true);
+  rotated->SetAngle(30);
+  rotated->SetCenter(true);
+  auto* label = new TLabel(scene.Form.get());
+  label->SetParent(scene.Container);
+  label->SetAutoSize(false);
+  label->SetTransparent(true);
+  label->SetAlignment(TAlignment::taCenter);
+  label->Font()->SetSize(14);
+  label->SetBounds(10, 40, 140, 24);
+  label->SetCaption("Partial repaint");
+  const TRect whole{0, 0, 160, 120};
+  scene.Paint(whole);
+  auto composed = [&] {
+    const uint32_t* p = scene.Container->CompositionDIB()->Pixels();
+    return std::vector<uint32_t>(p, p + 160 * 120);
+  };
+  for (int step = 0; step < 40; ++step) {
+    const TRect before = rotated->BoundsRect();
+    switch (step % 4) {
+      case 0: label->Font()->SetColor(static_cast<TColor>(rng() & 0xFFFFFF)); break;
+      case 1: rotated->SetAngle(static_cast<TAngle>(rng() % 360)); break;
+      case 2: rotated->SetBounds(static_cast<int>(rng() % 120) - 30, static_cast<int>(rng() % 90) - 30, 90, 80); break;
+      case 3: stretched->SetOpacity(static_cast<uint8_t>(rng())); break;
+    }
+    // What the system would repaint after the change, then a stray small rectangle anywhere.
+    const TRect changed = step % 4 == 0 ? label->BoundsRect() : step % 4 == 3 ? stretched->BoundsRect() : before;
+    for (const TRect& r : {changed, rotated->BoundsRect(), Bounds(static_cast<int>(rng() % 150), static_cast<int>(rng() % 110), 13, 9)}) {
+      const TRect clipped = IntersectRect(r, whole);
+      if (!clipped.IsEmpty()) scene.Paint(clipped);
+    }
+    const std::vector<uint32_t> partial = composed();
+    scene.Paint(whole);
+    const std::vector<uint32_t> full = composed();
+    int bad = 0;
+    std::string first;
+    for (size_t i = 0; i < full.size(); ++i)
+      if (partial[i] != full[i] && bad++ == 0)
+        first = "stored " + std::to_string(i) + " partial " + Hex(partial[i]) + " full " + Hex(full[i]);
+    ASSERT_EQ(bad, 0) << "step " << step << ": " << first;
+  }
 }
 
 TEST(Composition, TheBackgroundPictureIsCentredOrTiled) {

@@ -42,11 +42,40 @@ public:
 private:
   struct State {
     TPoint Origin;
-    QRegion Clip;  // in device coordinates, top-down
+    // The clip in device coordinates, top-down: a rectangle as long as it is one, which costs no
+    // allocation to narrow, and a region only once an exclusion made it more than a rectangle.
+    QRect Rect;
+    QRegion Region;
+    bool Complex = false;
   };
-  void Apply();
+  // A text in a font, measured, and for drawing onto a picture in memory the pixels its glyphs
+  // set, as the painter draws them: a repaint then neither shapes nor rasterises it again.
+  struct TextEntry {
+    TFontData Font;
+    std::string Text;
+    TSize Extent;
+    bool MaskMade = false;
+    bool MaskUsable = false;  // false when the painter would blend edges: then it draws the text
+    QRect MaskBounds;         // the set pixels' box, relative to the text's top-left
+    std::vector<uint8_t> Mask;
+  };
+  // Brings the painter's transform and clip up to the state before it draws.
+  void Prepare();
   QRect Device(const TRect& r) const;
-  static int RegionKind(const QRegion& region);
+  QRect ClipBounds() const { return FState.Complex ? FState.Region.boundingRect() : FState.Rect; }
+  bool ClipIsEmpty() const { return FState.Complex ? FState.Region.isEmpty() : FState.Rect.isEmpty(); }
+  int ClipKind() const;
+  // Calls f with each rectangle of the clip, within the picture in memory.
+  template <typename F> void ForEachClipRect(F&& f) const;
+  // A picture in memory of 32-bit pixels, which the fast paths write themselves.
+  bool Memory32() const {
+    return FImage && (FImage->format() == QImage::Format_RGB32 || FImage->format() == QImage::Format_ARGB32 ||
+                      FImage->format() == QImage::Format_ARGB32_Premultiplied);
+  }
+  int MemoryRow(int y) const { return FBottomUp ? FImage->height() - 1 - y : y; }
+  TextEntry* FindText(const std::string& text);
+  TextEntry& AddText(const std::string& text);
+  void MakeMask(TextEntry& entry);
 
   QPainter& FPainter;
   QImage* FImage;
@@ -56,4 +85,9 @@ private:
   std::vector<State> FSaved;
   TFontData FFont;
   bool FFontSet = false;
+  // What the painter was last given.
+  State FApplied;
+  bool FAppliedValid = false;
+  std::vector<TextEntry> FTexts;
+  size_t FNextText = 0;  // the entry a full cache replaces next
 };
