@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end test of the picture-controls example under Xvfb: composed colours on the screen,
-# hover, a drag off a pressed picture, clicks, double clicks and Tab.
+# hover, a drag off a pressed picture, clicks, double clicks, Tab, and picture B dragged on its
+# 10-pixel grid and moved with an arrow key, taking picture C along.
 # Usage: picture-controls.sh <picture-controls executable>
 set -uo pipefail
 exe=$1
@@ -88,11 +89,14 @@ if [[ -z "$win" ]]; then
 fi
 sleep 1
 eval "$(xdotool getwindowgeometry --shell "$win")"
-# Park the pointer off the window so that nothing is hot in the screenshot.
-xdotool mousemove 1 1
-sleep 0.3
-import -window root "$work/shot.png"
-cp "$work/shot.png" "${QV_E2E_SHOTS:-/tmp}/picture-controls-e2e.png" 2>/dev/null
+# Parks the pointer off the window, so that nothing is hot, and takes a screenshot.
+screenshot() {
+  xdotool mousemove 1 1
+  sleep 0.3
+  import -window root "$work/shot.png"
+  cp "$work/shot.png" "${QV_E2E_SHOTS:-/tmp}/picture-controls-e2e$1.png" 2>/dev/null
+}
+screenshot ""
 
 # 1. Composition: A (255) at (30,40) 200x150, B (128) at (150,110) 200x150, C (60) turned by 30
 #    degrees around the centre (344,233) of its 189x167 box at (250,150), over the tiles.
@@ -158,6 +162,44 @@ xdotool key Tab
 if wait_event "focus A" && [[ "$(grep '^focus' "$work/events.log" | tr '\n' ' ')" == "focus C focus A " ]]; then
   pass "Tab moves the keyboard from B to C to A"
 else fail "Tab did not walk B, C, A"; fi
+
+# 5. B drags on a 10-pixel grid: pressed at (300,140) and dragged by (63,47) in two moves, it
+#    lands 60 right and 40 down at (210,150), and its child C (turned, centre (344,233)) with it.
+#    The press clicks B and gives it the keyboard, so it stays lit at opacity 200 once the pointer
+#    is gone; A beneath stays where it was.
+: >"$work/events.log"
+xdotool mousemove $((X + 300)) $((Y + 140))
+sleep 0.3
+xdotool mousedown 1
+sleep 0.2
+xdotool mousemove $((X + 330)) $((Y + 160))
+sleep 0.2
+xdotool mousemove $((X + 363)) $((Y + 187))
+sleep 0.2
+xdotool mouseup 1
+if wait_event "focus B"; then pass "pressing B gives it the keyboard"
+else fail "no \"focus B\" after the drag"; fi
+screenshot "-dragged"
+bt() { blend $((colour_b)) "$(tile "$1" "$2")" 200; }  # B lit over the tiles at (x, y)
+check_pixel "A alone where B covered it" 190 150 $((colour_a))
+check_pixel "B at 200 over A" 220 160 "$(blend $((colour_b)) $((colour_a)) 200)"
+check_pixel "B at 200 over the tiles" 260 200 "$(bt 260 200)"
+check_pixel "tiles where B was" 160 250 "$(tile 160 250)"
+# B's edges on the grid: left at 210, top at 150, right at 409 (unsnapped it would be 213, 157, 412).
+check_pixel "B's left edge on the grid" 210 160 "$(blend $((colour_b)) $((colour_a)) 200)"
+check_pixel "B's top edge on the grid" 260 150 "$(bt 260 150)"
+check_pixel "tiles past B's right edge" 411 175 "$(tile 411 175)"
+check_pixel "B alone where C was" 300 233 "$(bt 300 233)"
+check_pixel "C at 60 over B at its new centre" 404 273 "$(blend $((colour_c)) "$(bt 404 273)" 60)"
+check_pixel "C at 60 over the tiles right of B" 470 273 "$(blend $((colour_c)) "$(tile 470 273)" 60)"
+
+# 6. The arrow key moves B, which has the keyboard, by the grid: 10 right, C along.
+xdotool key Right
+sleep 0.3
+screenshot "-key"
+check_pixel "A alone where B's left edge was" 215 160 $((colour_a))
+check_pixel "B at 200 over the tiles past its old right edge" 415 180 "$(bt 415 180)"
+check_pixel "C at 60 over B at its new centre" 414 273 "$(blend $((colour_c)) "$(bt 414 273)" 60)"
 
 kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
 pid=""
