@@ -768,7 +768,7 @@ void TCustomMemoryDIB::AdoptPixels(dib::TPixel* pixels) {
 }
 
 void TCustomMemoryDIB::FreePixels() {
-  std::free(FPixels);
+  platform::FreePixelMemory(FPixels);
   FPixels = nullptr;
 }
 

@@ -214,9 +214,9 @@ public:
   explicit TCustomMemoryDIB(TAbstractSuperDIB* Source);  // CreateReference
   ~TCustomMemoryDIB() override;
 
-  // Takes a buffer of Width() x Height() pixels (std::free releases it) in place of its own
-  // pixels, which it frees: a loaded picture becomes the surface without a copy. Nothing happens
-  // for a surface that views another's pixels.
+  // Takes a buffer of Width() x Height() pixels (from platform::AllocatePixelMemory) in place of
+  // its own pixels, which it frees: a loaded picture becomes the surface without a copy. Nothing
+  // happens for a surface that views another's pixels.
   void AdoptPixels(dib::TPixel* pixels);
 
 protected:

@@ -123,7 +123,7 @@ int Decode(const uint8_t* data, size_t size, TDecode& out) {
     const size_t want = std::min<size_t>(4, height - first);
     if ((first + want) * stride > out.Capacity) {
       const size_t grown = std::min(total, std::max(out.Capacity * 2, (first + want) * stride));
-      auto* p = static_cast<uint8_t*>(std::realloc(out.Pixels, grown));
+      auto* p = static_cast<uint8_t*>(platform::ReallocatePixelMemory(out.Pixels, grown));
       if (!p) ERREXIT1(&cinfo, JERR_OUT_OF_MEMORY, 0);
       out.Pixels = p;
       out.Capacity = grown;

@@ -16,7 +16,7 @@ void TGraphic::LoadFromStream(TStream& stream) {
 
 void TGraphic::LoadFromFile(const std::string& fileName) { LoadFromBytes(ReadFileBytes(fileName)); }
 
-void TPixelGraphic::TFree::operator()(uint8_t* p) const { std::free(p); }
+void TPixelGraphic::TFree::operator()(uint8_t* p) const { platform::FreePixelMemory(p); }
 
 TPixelGraphic::TBuffer TPixelGraphic::AllocBuffer(size_t bytes) {
   auto* p = static_cast<uint8_t*>(platform::AllocatePixelMemory(bytes));

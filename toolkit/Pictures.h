@@ -45,8 +45,8 @@ public:
   const uint8_t* Pixels() const { return FPixels.get(); }
   TPixelView View() const;
   void Draw(TCanvas& canvas, int x, int y) const override;
-  // Hands the buffer (rows of Width() * 4 bytes in the order BottomUp() says; std::free releases
-  // it) to the caller and leaves the graphic empty.
+  // Hands the buffer (rows of Width() * 4 bytes in the order BottomUp() says, released with
+  // platform::FreePixelMemory) to the caller and leaves the graphic empty.
   uint8_t* ReleasePixels();
 
 protected:

@@ -314,7 +314,7 @@ public:
         FPainter(&FImage), FDC(FPainter, QRegion(0, 0, width, height), &FImage, true) {}
   ~DIBSection() override {
     FPainter.end();
-    std::free(FBits);
+    platform::FreePixelMemory(FBits);
   }
   uint8_t* Bits() override { return FBits; }
   TDeviceContext& DC() override { return FDC; }
