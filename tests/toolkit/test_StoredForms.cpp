@@ -100,6 +100,7 @@ const char* const kSampleForm =
     "      TabOrder = 1\n"
     "      Alignment = taCenter\n"
     "      ReadOnly = True\n"
+    "      ScrollBars = ssVertical\n"
     "    end\n"
     "  end\n"
     "end\n";
@@ -137,6 +138,7 @@ TEST(StoredForms, TheRootOwnsEverythingAndNestingMakesTheParents) {
   EXPECT_FALSE(label->ParentFont());
   EXPECT_TRUE(label->ShowHint());
   EXPECT_EQ(notes->ParagraphAlignment(), TAlignment::taCenter);
+  EXPECT_EQ(notes->ScrollBars(), TScrollStyle::ssVertical);
   EXPECT_FALSE(timer->Enabled());
   for (int i = 0; i < form.ComponentCount(); ++i)
     EXPECT_FALSE(form.Components(i)->HasState(csLoading | csReading)) << form.Components(i)->Name();
