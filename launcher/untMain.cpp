@@ -1,8 +1,12 @@
 #include "launcher/untMain.h"
 
+#include <mutex>
+
+#include "dibcontrols/DIBControlsRegistration.h"
 #include "platform/Paths.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Pictures.h"
+#include "toolkit/Streaming.h"
 
 const char* const ApplicationTitle = "Quorvane +";
 
@@ -86,82 +90,54 @@ std::string& TfrmMain::ExePath() {
   return path;
 }
 
-TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
-  BuildLayout();
-  OnCreate = [this](TObject* sender) { FormCreate(sender); };
-  OnDestroy = [this](TObject* sender) { FormDestroy(sender); };
+void RegisterMainWindowClasses() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    RegisterDIBControlClasses();
+    RegisterClassInfo<TfrmMain, TForm>()
+        .PublishedMethod("FormCreate", &TfrmMain::FormCreate)
+        .PublishedMethod("FormDestroy", &TfrmMain::FormDestroy)
+        .PublishedMethod("oImageBackCoverDblClick", &TfrmMain::oImageBackCoverDblClick);
+  });
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
+  RegisterMainWindowClasses();
+  try {
+    ReadFormResource(this, kMainWindowLayout);
+    BindControls();
+  } catch (...) {
+    // The handlers name methods of a window that is not going to exist.
+    OnCreate = nullptr;
+    OnDestroy = nullptr;
+    throw;
+  }
+}
 
-void TfrmMain::BuildLayout() {
-  SetName("frmMain");
-  SetBorderStyle(TBorderStyle::bsSingle);
-  SetBorderIcons(biSystemMenu | biMinimize);
-  SetPosition(TPosition::poScreenCenter);
-  SetClientSize(700, 473);
-  SetColor(clBtnFace);
-  Font()->SetName("MS Sans Serif");
-  Font()->SetHeight(-11);
-  Font()->SetColor(clWindowText);
-  SetShowHint(true);
+TfrmMain::~TfrmMain() {
+  // The destroy handler needs the fields of this class, which are gone once the form's own
+  // destructor runs.
+  DoDestroy();
+}
 
-  auto panel = [this](const char* name, TWinControl* parent, TRect bounds, TAlign align) {
-    auto* p = new TPanel(this);
-    p->SetName(name);
-    p->SetParent(parent);
-    p->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
-    p->SetAlign(align);
-    p->SetColor(clBlack);
-    p->SetBevelOuter(TBevelCut::bvNone);
-    p->SetBevelInner(TBevelCut::bvRaised);
-    return p;
-  };
-  DIBImageList1 = new TDIBImageList(this);
-  DIBImageList1->SetName("DIBImageList1");
-  auto container = [this](const char* name, TWinControl* parent, TRect bounds, TAlign align) {
-    auto* c = new TDIBImageContainer(this);
-    c->SetName(name);
-    c->SetParent(parent);
-    c->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
-    c->SetAlign(align);
-    c->SetColor(clBlack);
-    c->SetTileMethod(TTileMethod::tmCenter);
-    return c;
-  };
-  auto image = [this](const char* name, TDIBImageContainer* parent, TRect bounds, bool visible) {
-    auto* i = new TDIBImage(this);
-    i->SetName(name);
-    i->SetParent(parent);
-    i->SetBounds(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
-    i->SetVisible(visible);
-    i->SetDIBImageList(DIBImageList1);
-    i->SetAlign(TAlign::alClient);
-    return i;
-  };
-  pnlFrontCover = panel("pnlFrontCover", this, Bounds(0, 0, 360, 473), TAlign::alLeft);
-  DIBImageContainer1 = container("DIBImageContainer1", pnlFrontCover, Bounds(1, 1, 358, 471), TAlign::alClient);
-  oImageBackCover = image("oImageBackCover", DIBImageContainer1, Bounds(1, 1, 340, 469), false);
-  oImageFrontCover = image("oImageFrontCover", DIBImageContainer1, Bounds(1, 1, 340, 469), true);
-  Panel2 = panel("Panel2", DIBImageContainer1, Bounds(341, 1, 16, 469), TAlign::alRight);
-  Panel2->SetParentColor(true);
-  pnlInsideCover = panel("pnlInsideCover", this, Bounds(360, 0, 340, 473), TAlign::alLeft);
-  oInsideContainer = container("oInsideContainer", pnlInsideCover, Bounds(1, 1, 338, 471), TAlign::alLeft);
-  oImageInsideCover = image("oImageInsideCover", oInsideContainer, Bounds(1, 1, 336, 469), true);
-  oImageBackCover->OnDblClick = [this](TObject* sender) { oImageBackCoverDblClick(sender); };
-  oImageFrontCover->OnDblClick = [this](TObject* sender) { oImageBackCoverDblClick(sender); };
+template <class T>
+T* TfrmMain::LayoutControl(const char* name) {
+  auto* control = dynamic_cast<T*>(FindComponent(name));
+  if (!control) throw EReadError(Format("The stored layout of %s has no %s %s", ClassName(), T::StaticClassName(), name));
+  return control;
+}
 
-  mmoNotes = new TRichEdit(this);
-  mmoNotes->SetName("mmoNotes");
-  mmoNotes->SetParent(oInsideContainer);
-  mmoNotes->SetBounds(6, 325, 326, 138);
-  mmoNotes->SetColor(clBtnFace);
-  mmoNotes->Font()->SetName("Tahoma");
-  mmoNotes->Font()->SetHeight(-13);
-  mmoNotes->Font()->SetColor(clWindowText);
-  mmoNotes->Font()->SetStyle(0);
-  mmoNotes->SetReadOnly(true);
-  mmoNotes->SetParagraphAlignment(TAlignment::taCenter);
+void TfrmMain::BindControls() {
+  pnlFrontCover = LayoutControl<TPanel>("pnlFrontCover");
+  DIBImageContainer1 = LayoutControl<TDIBImageContainer>("DIBImageContainer1");
+  oImageBackCover = LayoutControl<TDIBImage>("oImageBackCover");
+  oImageFrontCover = LayoutControl<TDIBImage>("oImageFrontCover");
+  Panel2 = LayoutControl<TPanel>("Panel2");
+  pnlInsideCover = LayoutControl<TPanel>("pnlInsideCover");
+  oInsideContainer = LayoutControl<TDIBImageContainer>("oInsideContainer");
+  oImageInsideCover = LayoutControl<TDIBImage>("oImageInsideCover");
+  mmoNotes = LayoutControl<TRichEdit>("mmoNotes");
+  DIBImageList1 = LayoutControl<TDIBImageList>("DIBImageList1");
 }
 
 void TfrmMain::FormCreate(TObject*) {
@@ -326,9 +302,15 @@ int RunLauncher(int argc, char** argv) {
   app.Initialize();
   app.SetTitle(ApplicationTitle);
   app.SetExeName(TfrmMain::ExePath());
-  TfrmMain* frmMain = app.CreateForm<TfrmMain>();
-  EndPicturePrefetch();
   try {
+    TfrmMain* frmMain = nullptr;
+    try {
+      frmMain = app.CreateForm<TfrmMain>();
+    } catch (...) {
+      EndPicturePrefetch();
+      throw;
+    }
+    EndPicturePrefetch();
     if (IsNoGuiArgument(FirstArgument(argc, argv))) {
       app.SetShowMainForm(false);
       if (!frmMain->MenuItems) ListIndexError(0);  // creation failed before the list existed

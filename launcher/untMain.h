@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "dib/cDIBImageList.h"
 #include "dibcontrols/cDIBImage.h"
@@ -96,9 +97,14 @@ std::array<int32_t, 4> ParseVersionText(const std::string& text);
 // Expands %NAME% references and trims blanks and control characters at both ends.
 std::string ExpandEnvStrings(const std::string& text);
 
+// The main window's stored layout (resources/frmMain.txt), compiled in.
+extern const std::string_view kMainWindowLayout;
+
 class TfrmMain : public TForm {
 public:
   QV_CLASS(TfrmMain)
+  // Reads the window and its controls from the stored layout; the layout binds the creation and
+  // destruction handlers and the covers' double click to the published methods below.
   explicit TfrmMain(TComponent* owner);
   ~TfrmMain() override;
 
@@ -144,9 +150,15 @@ public:
   void MenuLineDblClick(TObject* sender);
 
 private:
-  void BuildLayout();
+  // Finds the controls of the stored layout for the fields above.
+  void BindControls();
+  template <class T>
+  T* LayoutControl(const char* name);
   void FillNotesStartText();
 };
+
+// Publishes the main window's class and handlers, and the classes of its controls, to stored forms.
+void RegisterMainWindowClasses();
 
 // Runs the program: start-up, the windowless or the interactive run, and the exit code.
 int RunLauncher(int argc, char** argv);

@@ -182,6 +182,9 @@ public:
   void BeginLoading() { SetState(csLoading | csReading, true); }
   void EndReading() { SetState(csReading, false); }
   virtual void Loaded() { SetState(csLoading, false); }
+  // A read that failed: the component leaves the loading state without Loaded, which would
+  // finish a state that was never completely read.
+  void AbandonLoading() { SetState(csLoading | csReading, false); }
 
 protected:
   virtual void Notification(TComponent* component, TOperation operation);

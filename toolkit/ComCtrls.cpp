@@ -19,7 +19,10 @@ std::unique_ptr<IWindowPeer> TRichEdit::CreatePeer(IWindowPeer* parentPeer) {
 
 void TRichEdit::CreateHandle() {
   TWinControl::CreateHandle();
-  if (auto* p = dynamic_cast<IRichEditPeer*>(Peer())) p->SetReadOnly(FReadOnly);
+  if (auto* p = dynamic_cast<IRichEditPeer*>(Peer())) {
+    p->SetReadOnly(FReadOnly);
+    p->SetScrollBars(FScrollBars);
+  }
   Publish();
 }
 
@@ -54,6 +57,12 @@ void TRichEdit::SetParagraphAlignment(TAlignment alignment) { FAlignment = align
 void TRichEdit::SetReadOnly(bool v) {
   FReadOnly = v;
   if (auto* p = dynamic_cast<IRichEditPeer*>(Peer())) p->SetReadOnly(v);
+}
+
+void TRichEdit::SetScrollBars(TScrollStyle scrollBars) {
+  if (scrollBars == FScrollBars) return;
+  FScrollBars = scrollBars;
+  if (auto* p = dynamic_cast<IRichEditPeer*>(Peer())) p->SetScrollBars(scrollBars);
 }
 
 void TRichEdit::SetSelStart(int position) {

@@ -8,11 +8,15 @@
 #include "toolkit/Controls.h"
 #include "toolkit/RichText.h"
 
+// Which scroll bars the panel shows; a bar is shown whether or not the text needs it.
+enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
 class IRichEditPeer : public IWindowPeer {
 public:
   virtual void SetDocument(const TRichDocument& document, const TFontData& font, TColor textColor) = 0;
   virtual void SetCaret(int position) = 0;
   virtual void SetReadOnly(bool readOnly) = 0;
+  virtual void SetScrollBars(TScrollStyle scrollBars) = 0;
 };
 
 class TRichEdit : public TWinControl {
@@ -30,6 +34,8 @@ public:
   void SetSelStyle(TFontStyles style) { FStyle = style; }
   bool ReadOnly() const { return FReadOnly; }
   void SetReadOnly(bool v);
+  TScrollStyle ScrollBars() const { return FScrollBars; }
+  void SetScrollBars(TScrollStyle scrollBars);
   int SelStart() const { return FSelStart; }
   int SelLength() const { return 0; }
   void SetSelStart(int position);
@@ -53,5 +59,6 @@ private:
   TAlignment FAlignment = TAlignment::taLeftJustify;
   TFontStyles FStyle = 0;
   bool FReadOnly = false;
+  TScrollStyle FScrollBars = TScrollStyle::ssNone;
   int FSelStart = 0;
 };

@@ -940,8 +940,13 @@ void TWinControl::CMFontChanged(TMessage& message) {
   for (int i = 0; i < ControlCount(); ++i) FControls.Items(i)->Perform(CM_PARENTFONTCHANGED);
 }
 
+void TWinControl::Loaded() {
+  TControl::Loaded();
+  AlignControls();
+}
+
 void TWinControl::AlignControls() {
-  if (FAligning) return;
+  if (FAligning || HasState(csLoading)) return;
   FAligning = true;
   TRect client = ClientRect();
   AdjustClientRect(client);

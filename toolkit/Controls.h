@@ -263,7 +263,12 @@ public:
   // Called by the window peer.
   void PeerMouseLeft();
   std::string HintAt(TPoint clientPos) const;
+  // Places the aligned visible children in the client area. Not while the control is being
+  // loaded: a stored form holds the children's aligned bounds already, and its properties arrive
+  // one by one (a child's Align before its Visible, siblings after it), so the children are
+  // aligned once, when loading ends. A hidden child keeps its stored bounds until it is shown.
   void AlignControls();
+  void Loaded() override;
   // Whether the form this control lies on is the system's active window.
   bool FormIsActiveWindow() const;
 

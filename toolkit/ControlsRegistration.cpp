@@ -99,7 +99,9 @@ void RegisterLabels() {
 
   RegisterClassInfo<TRichEdit, TWinControl>()
       .Enum("Alignment", &TRichEdit::ParagraphAlignment, &TRichEdit::SetParagraphAlignment, kAlignmentNames, 0)
-      .Boolean("ReadOnly", &TRichEdit::ReadOnly, &TRichEdit::SetReadOnly, false);
+      .Boolean("ReadOnly", &TRichEdit::ReadOnly, &TRichEdit::SetReadOnly, false)
+      .Enum("ScrollBars", &TRichEdit::ScrollBars, &TRichEdit::SetScrollBars,
+            {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"}, 0);
 }
 
 void RegisterForms() {

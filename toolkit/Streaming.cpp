@@ -687,7 +687,7 @@ void TReader::Finish(bool ok) {
   FFixups.clear();
   std::set<TComponent*> created(FCreated.begin(), FCreated.end());
   for (TComponent* c : FLoaded)
-    if (!created.count(c)) c->EndReading();
+    if (!created.count(c)) c->AbandonLoading();
   // Destroy what this read created, the outermost ones only: they take their children along.
   for (auto it = FCreated.rbegin(); it != FCreated.rend(); ++it)
     if (!created.count((*it)->Owner())) delete *it;

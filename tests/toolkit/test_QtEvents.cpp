@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextEdit>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -107,6 +109,34 @@ TEST_F(QtEvents, ThePointerMovingIntoAChildWindowLeavesTheWindowlessControl) {
   EXPECT_EQ(Backend().ControlAtScreenPoint(Notes->ClientToScreen({5, 5})), Notes);
   EXPECT_EQ(FindDragTarget(Container->ClientToScreen({30, 30}))->ClassName(), std::string("THoverProbe"));
   EXPECT_TRUE(Form->FormIsActiveWindow());
+}
+
+TEST_F(QtEvents, TheNotesPanelShowsTheScrollBarsItAsksForWhetherOrNotTheTextNeedsThem) {
+  auto* edit = qobject_cast<QTextEdit*>(WidgetOf(Notes));
+  ASSERT_NE(edit, nullptr);
+  const struct {
+    TScrollStyle Style;
+    bool Vertical, Horizontal;
+  } cases[] = {
+      {TScrollStyle::ssNone, false, false},
+      {TScrollStyle::ssVertical, true, false},
+      {TScrollStyle::ssHorizontal, false, true},
+      {TScrollStyle::ssBoth, true, true},
+      {TScrollStyle::ssNone, false, false},
+  };
+  Notes->AddLine("one short line");
+  for (const auto& c : cases) {
+    Notes->SetScrollBars(c.Style);
+    QApplication::processEvents();
+    EXPECT_EQ(edit->verticalScrollBar()->isVisible(), c.Vertical) << static_cast<int>(c.Style);
+    EXPECT_EQ(edit->horizontalScrollBar()->isVisible(), c.Horizontal) << static_cast<int>(c.Style);
+  }
+  // A window made later takes the style the control already has.
+  auto* late = new TRichEdit(Form.get());
+  late->SetScrollBars(TScrollStyle::ssVertical);
+  late->SetParent(Container);
+  QApplication::processEvents();
+  EXPECT_TRUE(qobject_cast<QTextEdit*>(WidgetOf(late))->verticalScrollBar()->isVisible());
 }
 
 }  // namespace

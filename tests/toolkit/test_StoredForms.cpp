@@ -100,6 +100,7 @@ const char* const kSampleForm =
     "      TabOrder = 1\n"
     "      Alignment = taCenter\n"
     "      ReadOnly = True\n"
+    "      ScrollBars = ssVertical\n"
     "    end\n"
     "  end\n"
     "end\n";
@@ -137,6 +138,7 @@ TEST(StoredForms, TheRootOwnsEverythingAndNestingMakesTheParents) {
   EXPECT_FALSE(label->ParentFont());
   EXPECT_TRUE(label->ShowHint());
   EXPECT_EQ(notes->ParagraphAlignment(), TAlignment::taCenter);
+  EXPECT_EQ(notes->ScrollBars(), TScrollStyle::ssVertical);
   EXPECT_FALSE(timer->Enabled());
   for (int i = 0; i < form.ComponentCount(); ++i)
     EXPECT_FALSE(form.Components(i)->HasState(csLoading | csReading)) << form.Components(i)->Name();
@@ -243,6 +245,35 @@ TEST(StoredForms, AFailedReadKeepsTheComponentsTheFormAlreadyHad) {
   ASSERT_EQ(form.ComponentCount(), 1);
   EXPECT_EQ(form.Components(0), own);
   EXPECT_EQ(own->ControlCount(), 0);
+  // Neither the form nor the panel it read into stays half loaded.
+  EXPECT_FALSE(form.HasState(csLoading | csReading));
+  EXPECT_FALSE(own->HasState(csLoading | csReading));
+}
+
+TEST(StoredForms, AlignedChildrenArePlacedOnceLoadingEndsAndHiddenOnesKeepTheirStoredBounds) {
+  RegisterSampleForm();
+  TSampleForm form(nullptr);
+  // The hidden panel's Align comes before its Visible and before the sibling that narrows the
+  // client area; the filling panel was stored with bounds that no longer fit.
+  ReadFormResource(&form,
+                   "object frmSample: TSampleForm\n  ClientWidth = 300\n  ClientHeight = 200\n"
+                   "  object pnlHost: TPanel\n    Left = 0\n    Top = 0\n    Width = 300\n    Height = 200\n"
+                   "    Align = alClient\n    BevelOuter = bvNone\n"
+                   "    object pnlHidden: TPanel\n      Left = 0\n      Top = 0\n      Width = 120\n      Height = 90\n"
+                   "      Align = alClient\n      Visible = False\n    end\n"
+                   "    object pnlSide: TPanel\n      Left = 250\n      Top = 0\n      Width = 50\n      Height = 200\n"
+                   "      Align = alRight\n    end\n"
+                   "    object pnlFill: TPanel\n      Left = 0\n      Top = 0\n      Width = 10\n      Height = 10\n"
+                   "      Align = alClient\n    end\n"
+                   "  end\nend\n");
+  auto bounds = [&](const char* name) { return dynamic_cast<TControl*>(form.FindComponent(name))->BoundsRect(); };
+  EXPECT_EQ(bounds("pnlHost"), Bounds(0, 0, 300, 200));
+  EXPECT_EQ(bounds("pnlSide"), Bounds(250, 0, 50, 200));
+  EXPECT_EQ(bounds("pnlFill"), Bounds(0, 0, 250, 200));
+  EXPECT_EQ(bounds("pnlHidden"), Bounds(0, 0, 120, 90));
+  // Shown, it takes its place like any aligned child.
+  dynamic_cast<TControl*>(form.FindComponent("pnlHidden"))->Show();
+  EXPECT_EQ(bounds("pnlHidden"), Bounds(0, 0, 250, 200));
 }
 
 }  // namespace

@@ -50,9 +50,18 @@ QString RunText(const std::string& text) {
 }  // namespace
 
 void PrepareRichEdit(QTextEdit& edit) {
-  edit.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  SetRichEditScrollBars(edit, TScrollStyle::ssNone);
   edit.setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   edit.setUndoRedoEnabled(false);
+}
+
+void SetRichEditScrollBars(QTextEdit& edit, TScrollStyle scrollBars) {
+  // A bar that is asked for stays, also while the text fits: the panel does not jump in width
+  // when a longer text is loaded.
+  const bool vertical = scrollBars == TScrollStyle::ssVertical || scrollBars == TScrollStyle::ssBoth;
+  const bool horizontal = scrollBars == TScrollStyle::ssHorizontal || scrollBars == TScrollStyle::ssBoth;
+  edit.setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  edit.setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
 }
 
 void SetRichEditBackground(QTextEdit& edit, TColor rgb) {

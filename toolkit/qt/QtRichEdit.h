@@ -12,8 +12,9 @@
 void ShowRichDocument(QTextEdit& edit, const TRichDocument& document, const TFontData& font, TColor textColor);
 // Puts the caret at a character position (clamped to the text) and scrolls to the top.
 void PlaceRichEditCaret(QTextEdit& edit, int position);
-// The look of the panel that does not depend on the document: scroll bar, frame, no undo.
+// The look of the panel that does not depend on the document: frame, no undo, no scroll bars.
 void PrepareRichEdit(QTextEdit& edit);
+void SetRichEditScrollBars(QTextEdit& edit, TScrollStyle scrollBars);
 void SetRichEditBackground(QTextEdit& edit, TColor rgb);
 
 // WidgetBase is the backend's common peer over a QWidget (bounds, visibility, focus, hints)
@@ -33,6 +34,9 @@ public:
   }
   void SetReadOnly(bool readOnly) override {
     if (FEdit) FEdit->setReadOnly(readOnly);
+  }
+  void SetScrollBars(TScrollStyle scrollBars) override {
+    if (FEdit) SetRichEditScrollBars(*FEdit, scrollBars);
   }
 
 private:
