@@ -33,6 +33,8 @@ void RegisterControlBase() {
       .Event("OnKeyUp", &TCustomDIBControl::OnKeyUp)
       .Event("OnMouseEnter", &TCustomDIBControl::OnMouseEnter)
       .Event("OnMouseLeave", &TCustomDIBControl::OnMouseLeave);
+  // Templates carry their pictures as this component.
+  RegisterClassInfo<TDIBWrapper, TComponent>().Object("DIB", &TDIBWrapper::DIB);
 }
 
 void RegisterImage() {

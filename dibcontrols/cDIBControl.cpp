@@ -31,6 +31,8 @@ TCustomDIBControl::TCustomDIBControl(TComponent* owner)
       FDIBFeatures(std::make_unique<TDIBFeatures>(this)) {
   FRepeatTimer->SetOnTimer([this](TObject* sender) { RepeatTick(sender); });
   SetBounds(0, 0, 32, 32);
+  RegisterTemplateProperty("Width");
+  RegisterTemplateProperty("Height");
 }
 
 TCustomDIBControl::~TCustomDIBControl() {

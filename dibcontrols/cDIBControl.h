@@ -16,8 +16,23 @@
 #include "toolkit/Controls.h"
 
 class TCustomDIBContainer;
+class TStream;
 
 QV_EXCEPTION(EDIBControlError, Exception)
+
+// Carries a picture through the component stream, so that a template can store a DIB as a
+// component and read it back into a picture of an image list.
+class TDIBWrapper : public TComponent {
+public:
+  QV_CLASS(TDIBWrapper)
+  explicit TDIBWrapper(TComponent* owner) : TComponent(owner) {}
+
+  TMemoryDIB* DIB() const { return FDIB; }
+  void SetDIB(TMemoryDIB* value) { FDIB = value; }
+
+private:
+  TMemoryDIB* FDIB = nullptr;  // not owned
+};
 
 enum TDialogKey : unsigned { dkTab = 1, dkArrows = 2, dkAllKeys = 4 };
 using TDialogKeys = unsigned;
@@ -96,6 +111,19 @@ public:
   virtual void PaintDIB() {}
   virtual void StopRepeat() { FStopRepeatRequested = true; }
 
+  // Templates: the pictures of the control's links and the values of its template properties,
+  // so that one control's look can be given to another. Loading without an image list fails with
+  // "No DIB image list has been assigned."; saving without one writes nothing.
+  virtual void LoadTemplate(TStream& stream);
+  virtual void SaveTemplate(TStream& stream);
+  // The published properties a template stores, in the order they were registered.
+  const std::vector<std::string>& TemplateProperties() const { return FTemplateProperties; }
+  // Adds a published property of a kind that a template can hold (ordinal, floating point or
+  // text); anything else fails with EDIBControlError.
+  void RegisterTemplateProperty(const std::string& name);
+  // The published property whose value is the link; empty when none is.
+  std::string LinkPropertyName(const TDIBImageLink* link) const;
+
 protected:
   void Dispatch(TMessage& message) override;
   void Notification(TComponent* component, TOperation operation) override;
@@ -124,4 +152,5 @@ private:
   uint8_t FOpacity = 255;
   TTabOrder FStoredDIBTabOrder = -1;
   TDialogKeys FDialogKeys = dkArrows;
+  std::vector<std::string> FTemplateProperties;
 };

@@ -1,6 +1,9 @@
 #include "dibcontrols/cDIBImage.h"
 
-TCustomDIBImage::TCustomDIBImage(TComponent* owner) : TCustomDIBControl(owner) { FIndexMain = CreateImageLink(); }
+TCustomDIBImage::TCustomDIBImage(TComponent* owner) : TCustomDIBControl(owner) {
+  FIndexMain = CreateImageLink();
+  for (const char* name : {"Angle", "AutoSize", "Center", "Opacity", "Scale", "Stretch"}) RegisterTemplateProperty(name);
+}
 
 void TCustomDIBImage::SetAngle(TAngle value) {
   FAngle = value;
