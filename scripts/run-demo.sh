@@ -20,7 +20,7 @@ if [[ -n "${DISPLAY:-}" ]]; then
 fi
 
 displayfile=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$displayfile" >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill "${launcher:-}" 2>/dev/null || true; kill "$xvfb" 2>/dev/null || true; rm -f "$displayfile"' EXIT
 for _ in $(seq 100); do [[ -s "$displayfile" ]] && break; sleep 0.1; done

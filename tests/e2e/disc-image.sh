@@ -74,7 +74,7 @@ snapshot() {
 snapshot >"$work/before"
 
 # Xvfb picks a free display itself and tells which.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null' EXIT
 for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
@@ -180,7 +180,7 @@ pid=$!
 if box=$(wait_window '^Quorvane \+$'); then
   xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box"
   sleep 0.2
-  xdotool key --window "$box" Return 2>/dev/null
+  xdotool key Return
   wait "$pid"; rc=$?
   # The player is started without waiting for it: give it a moment to write its lines.
   for _ in $(seq 50); do grep -q '^arg: ' "$QUORVANE_DEMO_LOG" 2>/dev/null && break; sleep 0.1; done

@@ -19,7 +19,7 @@ trap cleanup EXIT
 # server that cannot be reached is replaced by a fresh one.
 for attempt in 1 2 3; do
   rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
   export DISPLAY=":$(head -n1 "$work/display" 2>/dev/null)"

@@ -9,7 +9,9 @@ failures=0
 passes=0
 
 # Xvfb picks a free display itself and tells which, so parallel or leftover servers never clash.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+# Without -noreset the server resets when its last client leaves, and a program that connects
+# during the reset (the next step's launcher) is refused the display.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 cleanup() { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
@@ -35,11 +37,14 @@ wait_window() {
   return 1
 }
 
-# Presses a key in the window (the boxes' default buttons answer Return).
+# Presses a key in the window (the boxes' default buttons answer Return). The key goes through the
+# server's own input, not as an event sent to the window: a box closes on the press, and a release
+# sent to its window after that is lost, which leaves the key held down on the server (repeating
+# into the next box and hiding every tooltip).
 press() {
   xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
   sleep 0.2
-  xdotool key --window "$1" "$2"
+  xdotool key "$2"
 }
 
 # Counts the pixels of one colour (#RRGGBB) in a region WxH+X+Y of the screen.
