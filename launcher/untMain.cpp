@@ -196,7 +196,8 @@ std::string CoverPictureFile(TIniFile& ini, const std::string& section) {
 
 void StartCoverPrefetch(int argc, char** argv) {
   // Only a head start: whatever goes wrong here goes wrong again, and is reported, when the
-  // window loads its covers.
+  // window loads its covers. A windowless run shows no covers, so it decodes none.
+  if (IsNoGuiArgument(FirstArgument(argc, argv))) return;
   try {
     TfrmMain::ExePath() = platform::ExecutablePath(argc > 0 ? argv[0] : "");
     platform::SetProgramFolder(platform::FolderOf(TfrmMain::ExePath()));
