@@ -141,7 +141,8 @@ void TfrmMain::BindControls() {
 }
 
 void TfrmMain::FormCreate(TObject*) {
-  VersionText = "v" + ReadFileVersion(ExePath()).Text;
+  VersionText.assign(1, 'v');
+  VersionText += ReadFileVersion(ExePath()).Text;
   MenuItems = std::make_unique<TObjectList<TMenuItem>>();
   SetCaption(std::string(ApplicationTitle) + " " + VersionText + " by Velk");
   FillNotesStartText();

@@ -61,7 +61,7 @@ std::string MapPathText(const std::string& windowsStylePath) {
       struct stat info{};
       if (::stat(device.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         std::string rest = path.substr(2);
-        if (!rest.empty() && rest[0] != '/') rest.insert(0, "/");
+        if (!rest.empty() && rest[0] != '/') rest.insert(rest.begin(), '/');
         return device + rest;
       }
     }
@@ -122,7 +122,7 @@ std::string FindOnPath(const std::string& name) {
     std::size_t end = dirs.find(':', start);
     if (end == std::string_view::npos) end = dirs.size();
     std::string dir(dirs.substr(start, end - start));
-    if (dir.empty()) dir = ".";  // an empty PATH entry means the current directory
+    if (dir.empty()) dir.push_back('.');  // an empty PATH entry means the current directory
     std::string candidate = dir + "/" + name;
     if (IsExecutableFile(candidate)) return candidate;
     start = end + 1;

@@ -776,7 +776,8 @@ private:
       if (c < 32) {
         if (open) out += '\'';
         open = false;
-        out += "#" + std::to_string(c);
+        out += '#';
+        out += std::to_string(c);
       } else {
         if (!open) out += '\'';
         open = true;
