@@ -224,6 +224,11 @@ int main(int argc, char** argv) {
                decodes = Median(gMilliseconds["decodes"]);
   const double pixelsMiB = 3.0 * kSide * kSide * 4 / (1024.0 * 1024.0);
   const double bareRss = Median(gResidentMiB["bare"]), launcherRss = Median(gResidentMiB["launcher"]);
+  for (const char* name : {"bare", "launcher"}) {
+    std::printf("\n%s starts (ms):", name);
+    for (double ms : gMilliseconds[name]) std::printf(" %.1f", ms);
+  }
+  std::printf("\n");
   std::printf("\nmedians: launcher %.1f ms, bare Qt window %.1f ms, three decodes %.1f ms\n", launcher, bare, decodes);
   std::printf("start-up goal: %.1f <= %.1f + %.1f + 20 = %.1f ms: %s\n", launcher, bare, decodes, bare + decodes + 20,
               launcher <= bare + decodes + 20 ? "met" : "NOT met");
