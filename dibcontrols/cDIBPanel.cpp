@@ -171,6 +171,16 @@ void TCustomDIBContainer::Compose(TDeviceContext& dc) {
     }
     c->Perform(WM_PAINT, reinterpret_cast<uintptr_t>(&dc));
   }
+  // Windowed children of the framed 3-D look sit in a sunken frame drawn around them: shadow
+  // above and to the left, highlight below and to the right.
+  for (int i = 0; i < ControlCount(); ++i) {
+    auto* w = dynamic_cast<TWinControl*>(Controls(i));
+    if (!w || !w->Visible() || !w->Ctl3D() || !(w->ControlStyle() & csFramed) || !RectsMeet(w->BoundsRect(), FPaintRect))
+      continue;
+    const int l = w->Left(), t = w->Top(), r = l + w->Width(), b = t + w->Height();
+    dc.FrameRect({l - 1, t - 1, r, b}, ColorToRGB(clBtnShadow));
+    dc.FrameRect({l, t, r + 1, b + 1}, ColorToRGB(clBtnHighlight));
+  }
 }
 
 void TCustomDIBContainer::CopyToWindow(TDeviceContext& dc) {

@@ -529,6 +529,13 @@ void TWinControl::SetTabStop(bool v) {
   Perform(CM_TABSTOPCHANGED);
 }
 
+void TWinControl::SetCtl3D(bool v) {
+  if (v == FCtl3D) return;
+  FCtl3D = v;
+  // The frame of the framed look is drawn by the parent, around this control.
+  if (Parent()) Parent()->Invalidate();
+}
+
 int TWinControl::TabOrder() const { return Parent() ? Parent()->FTabList.IndexOf(this) : -1; }
 
 void TWinControl::SetTabOrder(int v) {

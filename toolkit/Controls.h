@@ -43,6 +43,9 @@ enum TControlStyleFlag : unsigned {
   csReplicatable = 1u << 6,
   // The control raises no OnKeyDown / OnKeyUp / OnKeyPress of its own.
   csNoStdEvents = 1u << 7,
+  // A windowed control of the old framed look: a parent that draws its children's frames draws a
+  // sunken one around it while it has the 3-D look (Ctl3D).
+  csFramed = 1u << 8,
 };
 enum TControlStateFlag : unsigned { csLButtonDown = 1u << 0, csClicked = 1u << 1, csFocusing = 1u << 2 };
 
@@ -225,6 +228,8 @@ public:
   bool Focused() const;
   bool TabStop() const { return FTabStop; }
   void SetTabStop(bool v);
+  bool Ctl3D() const { return FCtl3D; }
+  void SetCtl3D(bool v);
   // The position among the parent's windowed children in tab order; -1 without a parent.
   int TabOrder() const;
   void SetTabOrder(int v);
@@ -321,6 +326,7 @@ private:
   TList<TControl> FControls;
   TList<TWinControl> FTabList;
   bool FTabStop = false;
+  bool FCtl3D = true;
   TControl* FMouseControl = nullptr;
   TControl* FCaptureControl = nullptr;
   bool FAligning = false;

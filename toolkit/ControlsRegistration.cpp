@@ -56,6 +56,7 @@ void RegisterControls() {
   RegisterClassInfo<TGraphicControl, TControl>();
   RegisterClassInfo<TWinControl, TControl>()
       .Boolean("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false)
+      .Boolean("Ctl3D", &TWinControl::Ctl3D, &TWinControl::SetCtl3D, true)
       .Integer("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder)
       .StoredWhen([](TWinControl* c) { return c->Parent() != nullptr; });
   RegisterClassInfo<TCustomControl, TWinControl>();

@@ -253,6 +253,47 @@ TEST(Composition, OnAnEightBitDeviceThePaletteCarriesTheCopy) {
 
 namespace {
 
+// A windowed child of the framed 3-D look sits in a sunken frame the container composes around it:
+// the shadow outline one pixel up and to the left, the highlight outline over its right and bottom
+// edges. Without the 3-D look or the framed style, and outside the paint rectangle, none.
+TEST(Composition, FramedWindowedChildrenGetASunkenFrame) {
+  TScene scene(60, 40);
+  auto* child = new TCustomControl(scene.Form.get());
+  child->SetParent(scene.Container);
+  child->SetBounds(10, 10, 20, 15);
+  const uint32_t background = ColorToPixel(ColorToRGB(scene.Container->Color()));
+  const uint32_t shadow = ColorToPixel(ColorToRGB(clBtnShadow)), light = ColorToPixel(ColorToRGB(clBtnHighlight));
+  const TRect all{0, 0, 60, 40};
+  // Drawing through the device context sets the alpha byte; the colour is what counts here.
+  auto Rgb = [](uint32_t v) { return Hex(v & 0xFFFFFFu); };
+
+  scene.Paint(all);
+  EXPECT_EQ(Rgb(scene.At(9, 9)), Rgb(background)) << "not of the framed style";
+
+  child->SetControlStyle(child->ControlStyle() | csFramed);
+  scene.Paint(all);
+  EXPECT_EQ(Rgb(scene.At(9, 9)), Rgb(shadow));     // the shadow's corner, outside the child
+  EXPECT_EQ(Rgb(scene.At(29, 9)), Rgb(shadow));    // its top edge ends above the child's last column
+  EXPECT_EQ(Rgb(scene.At(9, 24)), Rgb(shadow));    // its left edge ends beside the last row
+  EXPECT_EQ(Rgb(scene.At(30, 25)), Rgb(light));    // the highlight's corner, outside the child
+  EXPECT_EQ(Rgb(scene.At(30, 10)), Rgb(light));
+  EXPECT_EQ(Rgb(scene.At(10, 25)), Rgb(light));
+  EXPECT_EQ(Rgb(scene.At(31, 26)), Rgb(background));
+
+  child->SetCtl3D(false);
+  scene.Paint(all);
+  EXPECT_EQ(Rgb(scene.At(9, 9)), Rgb(background)) << "flat look";
+  EXPECT_EQ(Rgb(scene.At(30, 25)), Rgb(background));
+
+  // A paint that misses the child leaves what the composition held there.
+  child->SetCtl3D(true);
+  scene.Paint({40, 30, 60, 40});
+  EXPECT_EQ(Rgb(scene.At(9, 9)), Rgb(background));
+  child->SetVisible(false);
+  scene.Paint(all);
+  EXPECT_EQ(Rgb(scene.At(9, 9)), Rgb(background)) << "hidden";
+}
+
 TEST(Composition, DegenerateSizesComposeWithoutHarm) {
   TScene scene(64, 48);
   TDIBImage* empty = scene.Add(0xFF112233, 8, 8, Bounds(3, 3, 0, 0), 255);
