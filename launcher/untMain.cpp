@@ -120,24 +120,17 @@ TfrmMain::~TfrmMain() {
   DoDestroy();
 }
 
-template <class T>
-T* TfrmMain::LayoutControl(const char* name) {
-  auto* control = dynamic_cast<T*>(FindComponent(name));
-  if (!control) throw EReadError(Format("The stored layout of %s has no %s %s", ClassName(), T::StaticClassName(), name));
-  return control;
-}
-
 void TfrmMain::BindControls() {
-  pnlFrontCover = LayoutControl<TPanel>("pnlFrontCover");
-  DIBImageContainer1 = LayoutControl<TDIBImageContainer>("DIBImageContainer1");
-  oImageBackCover = LayoutControl<TDIBImage>("oImageBackCover");
-  oImageFrontCover = LayoutControl<TDIBImage>("oImageFrontCover");
-  Panel2 = LayoutControl<TPanel>("Panel2");
-  pnlInsideCover = LayoutControl<TPanel>("pnlInsideCover");
-  oInsideContainer = LayoutControl<TDIBImageContainer>("oInsideContainer");
-  oImageInsideCover = LayoutControl<TDIBImage>("oImageInsideCover");
-  mmoNotes = LayoutControl<TRichEdit>("mmoNotes");
-  DIBImageList1 = LayoutControl<TDIBImageList>("DIBImageList1");
+  pnlFrontCover = StoredComponent<TPanel>(this, "pnlFrontCover");
+  DIBImageContainer1 = StoredComponent<TDIBImageContainer>(this, "DIBImageContainer1");
+  oImageBackCover = StoredComponent<TDIBImage>(this, "oImageBackCover");
+  oImageFrontCover = StoredComponent<TDIBImage>(this, "oImageFrontCover");
+  Panel2 = StoredComponent<TPanel>(this, "Panel2");
+  pnlInsideCover = StoredComponent<TPanel>(this, "pnlInsideCover");
+  oInsideContainer = StoredComponent<TDIBImageContainer>(this, "oInsideContainer");
+  oImageInsideCover = StoredComponent<TDIBImage>(this, "oImageInsideCover");
+  mmoNotes = StoredComponent<TRichEdit>(this, "mmoNotes");
+  DIBImageList1 = StoredComponent<TDIBImageList>(this, "DIBImageList1");
 }
 
 void TfrmMain::FormCreate(TObject*) {
@@ -305,13 +298,7 @@ int RunLauncher(int argc, char** argv) {
   app.SetTitle(ApplicationTitle);
   app.SetExeName(TfrmMain::ExePath());
   try {
-    TfrmMain* frmMain = nullptr;
-    try {
-      frmMain = app.CreateForm<TfrmMain>();
-    } catch (...) {
-      EndPicturePrefetch();
-      throw;
-    }
+    TfrmMain* frmMain = app.CreateForm<TfrmMain>();
     EndPicturePrefetch();
     if (IsNoGuiArgument(FirstArgument(argc, argv))) {
       app.SetShowMainForm(false);
@@ -321,6 +308,7 @@ int RunLauncher(int argc, char** argv) {
     }
     app.Run();
   } catch (const std::exception& failure) {
+    EndPicturePrefetch();  // a window that failed to build took none of the decoded covers
     const std::string& exe = TfrmMain::ExePath();
     const size_t slash = exe.find_last_of("/\\");
     ShowFatalException(failure, slash == std::string::npos ? exe : exe.substr(slash + 1));

@@ -152,8 +152,6 @@ public:
 private:
   // Finds the controls of the stored layout for the fields above.
   void BindControls();
-  template <class T>
-  T* LayoutControl(const char* name);
   void FillNotesStartText();
 };
 

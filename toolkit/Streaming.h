@@ -195,3 +195,11 @@ void TextToComponent(const std::string& text, TComponent* instance);
 // Reads the properties and components of a form instance (root) from its text form, e.g. one
 // compiled into the program with the build's qv_embed_text.
 void ReadFormResource(TComponent* root, std::string_view text);
+// The component of a read root that its stored form names, of the class the program expects;
+// EReadError naming both when the form holds no such component.
+template <class T>
+T* StoredComponent(const TComponent* root, const std::string& name) {
+  if (auto* component = dynamic_cast<T*>(root->FindComponent(name))) return component;
+  throw EReadError("The stored form of " + std::string(root->ClassName()) + " has no " + T::StaticClassName() + " " +
+                   name);
+}

@@ -37,10 +37,9 @@ void PaintPicture(TMemoryDIB* dib, int width, int height, uint32_t colour, int b
 TPictureWindow::TPictureWindow(TComponent* owner) : TForm(owner) {
   Register();
   ReadFormResource(this, kPictureWindowForm);
-  FImages = dynamic_cast<TDIBImageList*>(FindComponent("dilPictures"));
-  FScene = dynamic_cast<TDIBImageContainer*>(FindComponent("dicScene"));
-  FStatus = dynamic_cast<TLabel*>(FindComponent("lblStatus"));
-  if (!FImages || !FScene || !FStatus) throw Exception("The stored picture window lacks its pictures or container");
+  FImages = StoredComponent<TDIBImageList>(this, "dilPictures");
+  FScene = StoredComponent<TDIBImageContainer>(this, "dicScene");
+  FStatus = StoredComponent<TLabel>(this, "lblStatus");
   SetActiveControl(FScene);
   if (const char* path = std::getenv("QV_EXAMPLE_LOG")) FLogFile.open(path, std::ios::app);
 }
