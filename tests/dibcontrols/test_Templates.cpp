@@ -13,6 +13,7 @@
 #include "dibcontrols/cDIBImage.h"
 #include "dibcontrols/cDIBPanel.h"
 #include "platform/Guid.h"
+#include "support/GuidSource.h"
 #include "toolkit/Forms.h"
 #include "toolkit/Streaming.h"
 
@@ -53,16 +54,6 @@ void RegisterKindsImage() {
         .String("Label", &TKindsImage::Label, &TKindsImage::SetLabel, TTypeKind::tkWString);
   });
 }
-
-// Puts a fixed (or refusing) random source behind the GUIDs for the lifetime of the scope.
-class TGuidSourceScope {
-public:
-  explicit TGuidSourceScope(platform::TRandomSource source) : FPrevious(platform::SetGuidRandomSource(std::move(source))) {}
-  ~TGuidSourceScope() { platform::SetGuidRandomSource(std::move(FPrevious)); }
-
-private:
-  platform::TRandomSource FPrevious;
-};
 
 bool CountingBytes(void* buffer, size_t count) {
   for (size_t i = 0; i < count; ++i) static_cast<uint8_t*>(buffer)[i] = static_cast<uint8_t>(i);

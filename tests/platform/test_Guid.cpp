@@ -5,20 +5,11 @@
 #include <string>
 
 #include "platform/Guid.h"
+#include "support/GuidSource.h"
 
 using namespace platform;
 
 namespace {
-
-// Puts a source in place for one test and the previous one back afterwards.
-class TSourceScope {
-public:
-  explicit TSourceScope(TRandomSource source) : FPrevious(SetGuidRandomSource(std::move(source))) {}
-  ~TSourceScope() { SetGuidRandomSource(std::move(FPrevious)); }
-
-private:
-  TRandomSource FPrevious;
-};
 
 TEST(Guid, TextAndStoredLayoutFollowTheFields) {
   struct TCase {
@@ -45,7 +36,7 @@ TEST(Guid, TextAndStoredLayoutFollowTheFields) {
 }
 
 TEST(Guid, CreatedOnesAreVersionFourVariantOneFromTheSource) {
-  TSourceScope scope([](void* buffer, size_t count) {
+  TGuidSourceScope scope([](void* buffer, size_t count) {
     std::memset(buffer, 0xFF, count);
     return true;
   });
@@ -55,7 +46,7 @@ TEST(Guid, CreatedOnesAreVersionFourVariantOneFromTheSource) {
 }
 
 TEST(Guid, ARefusingSourceLeavesTheGuidAlone) {
-  TSourceScope scope([](void*, size_t) { return false; });
+  TGuidSourceScope scope([](void*, size_t) { return false; });
   TGuid g{1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
   const TGuid before = g;
   EXPECT_FALSE(CreateGuid(g));
