@@ -34,18 +34,6 @@ void RequireBytes(TStream& stream, int64_t count) {
   if (count > stream.Remaining()) EndedEarly();
 }
 
-// A class without a registration of its own (a descendant that adds no published property)
-// publishes what the class it names itself after does.
-const TClassInfo* PublishedClass(const TObject* object) {
-  if (const TClassInfo* info = GetClassInfo(object)) return info;
-  return FindClassInfo(object->ClassName());
-}
-
-const TPropInfo* PublishedProperty(const TObject* object, const std::string& name) {
-  const TClassInfo* info = PublishedClass(object);
-  return info ? info->FindProperty(name) : nullptr;
-}
-
 bool IsTemplatable(TTypeKind kind) {
   switch (kind) {
     case TTypeKind::tkInteger:
@@ -160,7 +148,7 @@ void ReadWrappedDIB(TStream& stream, TMemoryDIB* dib) {
 
 void TCustomDIBControl::RegisterTemplateProperty(const std::string& name) {
   RegisterDIBControlClasses();
-  const TPropInfo* prop = PublishedProperty(this, name);
+  const TPropInfo* prop = GetPropInfo(this, name);
   if (!prop)
     throw EDIBControlError(std::string("Class ") + ClassName() + " is trying to register " + name +
                            " as a template property, and that property does not exist.");
@@ -169,7 +157,7 @@ void TCustomDIBControl::RegisterTemplateProperty(const std::string& name) {
 }
 
 std::string TCustomDIBControl::LinkPropertyName(const TDIBImageLink* link) const {
-  const TClassInfo* info = PublishedClass(this);
+  const TClassInfo* info = GetClassInfo(this);
   if (!info || !link) return {};
   const std::vector<const TPropInfo*> props = info->Properties();
   for (auto it = props.rbegin(); it != props.rend(); ++it) {
@@ -207,7 +195,7 @@ void TCustomDIBControl::SaveTemplate(TStream& stream) {
   }
   int32_t propertyCount = 0;
   for (const std::string& name : FTemplateProperties) {
-    const TPropInfo* prop = PublishedProperty(this, name);
+    const TPropInfo* prop = GetPropInfo(this, name);
     if (!prop || !IsTemplatable(prop->Kind)) continue;
     TMemoryStream data;
     if (!WritePropertyData(data, *prop, this)) continue;
@@ -245,7 +233,7 @@ void TCustomDIBControl::LoadTemplate(TStream& stream) {
     const std::string property = ReadText(stream);
     const std::string displayName = ReadText(stream);
     const auto picture = stream.ReadLE<int32_t>();
-    const TPropInfo* prop = PublishedProperty(this, property);
+    const TPropInfo* prop = GetPropInfo(this, property);
     auto* link = prop && prop->Kind == TTypeKind::tkClass && prop->GetObj ? dynamic_cast<TDIBImageLink*>(prop->GetObj(this))
                                                                          : nullptr;
     if (!link || picture < 0 || picture >= pictureCount) continue;
@@ -259,7 +247,7 @@ void TCustomDIBControl::LoadTemplate(TStream& stream) {
   for (int32_t i = 0; i < propertyCount; ++i) {
     const std::string property = ReadText(stream);
     const auto size = stream.ReadLE<uint32_t>();
-    const TPropInfo* prop = PublishedProperty(this, property);
+    const TPropInfo* prop = GetPropInfo(this, property);
     if (prop && IsTemplatable(prop->Kind) && CanAssign(*prop)) {
       ReadPropertyData(stream, *prop, this);
       continue;
