@@ -67,6 +67,8 @@ const fs::path& Disc() {
     const std::string from = "Covers\\inside.bmp";
     ini.replace(ini.find(from), from.size(), "Covers\\inside.jpg");
     std::ofstream(dir / "quorvane.ini", std::ios::trunc) << ini;
+    // The run command links the launcher into the demo disc; this copy is ours, not that link's.
+    fs::remove(dir / "quorvane");
     fs::copy_file(QV_LAUNCHER, dir / "quorvane");
     return dir;
   }();
