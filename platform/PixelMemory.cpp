@@ -1,54 +1,38 @@
 #include "platform/PixelMemory.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 namespace platform {
 
 namespace {
 
-// The size of a large page on the systems we ship for; blocks smaller than one gain nothing from
-// a page of their own.
-constexpr std::size_t kLargePage = std::size_t{2} << 20;
-// Medium blocks are cut from shared large pages in units of this size; smaller blocks are not
-// worth the rounding.
+// Medium blocks are cut from shared blocks of this size; blocks this large or larger come straight
+// from the heap.
+constexpr std::size_t kSharedBlock = std::size_t{2} << 20;
+// Medium blocks are cut in units of this size; smaller blocks are not worth the rounding.
 constexpr std::size_t kUnit = std::size_t{64} << 10;
-constexpr int kUnitsPerPage = static_cast<int>(kLargePage / kUnit);
-static_assert(kUnitsPerPage == 32, "the units of a page are tracked in one 32-bit mask");
+constexpr int kUnitsPerBlock = static_cast<int>(kSharedBlock / kUnit);
+static_assert(kUnitsPerBlock == 32, "the units of a block are tracked in one 32-bit mask");
 
-void* AllocateLargePages(std::size_t bytes) {
-  if (bytes > SIZE_MAX - kLargePage) return nullptr;
-  const std::size_t rounded = (bytes + kLargePage - 1) / kLargePage * kLargePage;
-  void* p = std::aligned_alloc(kLargePage, rounded);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  // Only advice: where large pages are off or scarce the block simply keeps small ones.
-  if (p) madvise(p, rounded, MADV_HUGEPAGE);
-#endif
-  return p;
-}
-
-// Large pages shared by medium blocks. Each page records which of its units are taken and, at the
-// first unit of each block, the block's length in units. A page left empty is kept while it is the
-// only empty one, so a surface that is freed and made again does not fault its memory in anew.
+// The shared blocks ("pages" here) that medium blocks are cut from. Each page records which of its
+// units are taken and, at the first unit of each block, the block's length in units. A page left
+// empty is kept while it is the only empty one, so a surface that is freed and made again does not
+// fault its memory in anew.
 class TSharedPages {
 public:
   void* Allocate(std::size_t bytes) {
     const int units = static_cast<int>((bytes + kUnit - 1) / kUnit);
-    const uint32_t run = units == kUnitsPerPage ? ~uint32_t{0} : (uint32_t{1} << units) - 1;
+    const uint32_t run = units == kUnitsPerBlock ? ~uint32_t{0} : (uint32_t{1} << units) - 1;
     std::lock_guard lock(FLock);
     for (TPage& page : FPages)
-      for (int first = 0; first + units <= kUnitsPerPage; ++first)
+      for (int first = 0; first + units <= kUnitsPerBlock; ++first)
         if (!(page.Used & (run << first))) return Take(page, first, units, run);
-    auto* base = static_cast<uint8_t*>(AllocateLargePages(kLargePage));
+    auto* base = static_cast<uint8_t*>(std::malloc(kSharedBlock));
     if (!base) return nullptr;
     FPages.push_back(TPage{base});
     return Take(FPages.back(), 0, units, run);
@@ -68,7 +52,7 @@ public:
     if (!page) return false;
     const int first = Unit(*page, block);
     const int units = page->Units[first];
-    const uint32_t run = units == kUnitsPerPage ? ~uint32_t{0} : (uint32_t{1} << units) - 1;
+    const uint32_t run = units == kUnitsPerBlock ? ~uint32_t{0} : (uint32_t{1} << units) - 1;
     page->Used &= ~(run << first);
     page->Units[first] = 0;
     if (!page->Used) {
@@ -90,7 +74,7 @@ private:
   struct TPage {
     uint8_t* Base;
     uint32_t Used = 0;
-    uint8_t Units[kUnitsPerPage] = {};
+    uint8_t Units[kUnitsPerBlock] = {};
   };
 
   static void* Take(TPage& page, int first, int units, uint32_t run) {
@@ -102,7 +86,7 @@ private:
     const auto address = reinterpret_cast<std::uintptr_t>(block);
     for (TPage& page : FPages) {
       const auto base = reinterpret_cast<std::uintptr_t>(page.Base);
-      if (address >= base && address < base + kLargePage) return &page;
+      if (address >= base && address < base + kSharedBlock) return &page;
     }
     return nullptr;
   }
@@ -123,13 +107,8 @@ TSharedPages& Shared() {
 }  // namespace
 
 void* AllocatePixelMemory(std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (bytes >= kLargePage) return AllocateLargePages(bytes);
-  if (bytes >= kUnit) {
+  if (bytes >= kUnit && bytes < kSharedBlock)
     if (void* p = Shared().Allocate(bytes)) return p;
-    return std::malloc(bytes);
-  }
-#endif
   return std::malloc(bytes ? bytes : 1);
 }
 
@@ -143,8 +122,7 @@ void* AllocateZeroedPixelMemory(std::size_t bytes) {
 void* ReallocatePixelMemory(void* block, std::size_t bytes) {
   if (!block) return AllocatePixelMemory(bytes);
   const std::size_t shared = Shared().SizeOf(block);
-  // A block of the ordinary heap, or of its own large pages (which came from it too), grows in
-  // place where it can; it simply stops being aligned when it moves.
+  // A block of the ordinary heap grows in place where it can.
   if (!shared) return std::realloc(block, bytes ? bytes : 1);
   void* moved = AllocatePixelMemory(bytes);
   if (!moved) return nullptr;
@@ -158,6 +136,6 @@ void FreePixelMemory(void* block) noexcept {
   if (!Shared().Free(block)) std::free(block);
 }
 
-std::size_t SharedPixelPages() { return Shared().Pages(); }
+std::size_t SharedPixelBlocks() { return Shared().Pages(); }
 
 }  // namespace platform

@@ -1,11 +1,15 @@
 #pragma once
-// Memory for pictures. A picture's pixels are written once, right after they are allocated, and on
-// a cold start faulting them in page by page is much of what the process spends its time on (on
-// virtual machines each small page's first touch is dear). Blocks of a large page or more are
-// therefore aligned to, and asked for in, the system's large pages where it offers them; blocks of
-// a medium size (window-sized surfaces, scratch pictures) share large pages cut into 64 KiB units.
-// Small blocks come from the ordinary heap. Every block from here is released with
-// FreePixelMemory and grown with ReallocatePixelMemory, never with std::free or std::realloc.
+// Memory for pictures. A picture's pixels are written once, right after they are allocated. Blocks
+// of a medium size (window-sized surfaces, scratch pictures) are cut in 64 KiB units from shared
+// 2 MiB blocks, of which one left empty is kept, so that a surface freed and made again reuses
+// memory already faulted in; larger and smaller blocks come from the ordinary heap. Every block from
+// here is released with FreePixelMemory and grown with ReallocatePixelMemory, never with std::free
+// or std::realloc.
+//
+// No large pages are asked for. They halve what faulting the covers in costs a typical start, but
+// on the virtual machines we measured a large page's first touch often waits for the host to supply
+// its memory again: one start in four took twice as long, and a start after a few idle seconds (a
+// user's start) was slower on the median too.
 #include <cstddef>
 
 namespace platform {
@@ -20,7 +24,7 @@ void* ReallocatePixelMemory(void* block, std::size_t bytes);
 // Like std::free for blocks from here; nullptr is ignored.
 void FreePixelMemory(void* block) noexcept;
 
-// How many large pages are held for medium blocks; for tests.
-std::size_t SharedPixelPages();
+// How many shared blocks are held for medium blocks; for tests.
+std::size_t SharedPixelBlocks();
 
 }  // namespace platform
