@@ -1,7 +1,7 @@
 #pragma once
 // Memory for pictures. A picture's pixels are written once, right after they are allocated. Blocks
 // of a medium size (window-sized surfaces, scratch pictures) are cut in 64 KiB units from shared
-// 2 MiB blocks, of which one left empty is kept, so that a surface freed and made again reuses
+// 2 MiB slabs, of which one left empty is kept, so that a surface freed and made again reuses
 // memory already faulted in; larger and smaller blocks come from the ordinary heap. Every block from
 // here is released with FreePixelMemory and grown with ReallocatePixelMemory, never with std::free
 // or std::realloc.
@@ -24,7 +24,7 @@ void* ReallocatePixelMemory(void* block, std::size_t bytes);
 // Like std::free for blocks from here; nullptr is ignored.
 void FreePixelMemory(void* block) noexcept;
 
-// How many shared blocks are held for medium blocks; for tests.
-std::size_t SharedPixelBlocks();
+// How many slabs are held for medium blocks; for tests.
+std::size_t SharedPixelSlabs();
 
 }  // namespace platform

@@ -23,10 +23,10 @@ bool Holds(const void* block, std::size_t bytes, uint8_t value) {
   return true;
 }
 
-// Window-sized surfaces share blocks: several fit one block, none overlaps another, freed units
-// are handed out again, and blocks left empty go back except one kept for the next surface.
-TEST(PixelMemory, MediumBlocksSharePagesWithoutOverlapping) {
-  const std::size_t blocksBefore = platform::SharedPixelBlocks();
+// Window-sized surfaces share slabs: several fit one slab, none overlaps another, freed units are
+// handed out again, and slabs left empty go back except one kept for the next surface.
+TEST(PixelMemory, MediumBlocksShareSlabsWithoutOverlapping) {
+  const std::size_t slabsBefore = platform::SharedPixelSlabs();
   const std::size_t surface = 338 * 471 * 4;  // ten units of 64 KiB
   std::vector<void*> blocks;
   for (int i = 0; i < 3; ++i) {
@@ -34,10 +34,10 @@ TEST(PixelMemory, MediumBlocksSharePagesWithoutOverlapping) {
     ASSERT_NE(blocks.back(), nullptr);
     std::memset(blocks.back(), 0x10 + i, surface);
   }
-  EXPECT_LE(platform::SharedPixelBlocks(), blocksBefore + 1);
+  EXPECT_LE(platform::SharedPixelSlabs(), slabsBefore + 1);
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(Holds(blocks[i], surface, static_cast<uint8_t>(0x10 + i))) << i;
 
-  // A whole block's worth fits no partly used block; the middle block's units are reused.
+  // A whole slab's worth fits no partly used slab; the middle block's units are reused.
   void* whole = AllocatePixelMemory((2048 - 1) * kKiB);
   void* middle = blocks[1];
   FreePixelMemory(middle);
@@ -53,7 +53,7 @@ TEST(PixelMemory, MediumBlocksSharePagesWithoutOverlapping) {
   EXPECT_TRUE(Holds(zeroed, surface, 0));
 
   for (void* p : {blocks[0], blocks[2], zeroed, whole}) FreePixelMemory(p);
-  EXPECT_LE(platform::SharedPixelBlocks(), blocksBefore + 1);
+  EXPECT_LE(platform::SharedPixelSlabs(), slabsBefore + 1);
 }
 
 // Growing keeps what was written, whatever kind of block it starts and ends as; small, large and
