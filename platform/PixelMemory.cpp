@@ -112,10 +112,11 @@ void* AllocatePixelMemory(std::size_t bytes) {
 }
 
 void* AllocateZeroedPixelMemory(std::size_t bytes) {
-  if (bytes < kUnit) return std::calloc(bytes ? bytes : 1, 1);
-  void* p = AllocatePixelMemory(bytes);
-  if (p) std::memset(p, 0, bytes);
-  return p;
+  // Heap blocks come from calloc, which knows fresh memory is zero already and leaves it untouched;
+  // only units of a slab, which may have held pixels before, are cleared here.
+  if (bytes >= kUnit && bytes < kSlab)
+    if (void* p = Shared().Allocate(bytes)) return std::memset(p, 0, bytes);
+  return std::calloc(bytes ? bytes : 1, 1);
 }
 
 void* ReallocatePixelMemory(void* block, std::size_t bytes) {
