@@ -12,7 +12,12 @@
 namespace platform {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+// ^Z counts as a blank: DOS editors end a file with one, often straight after the last value
+// with no line break, and the disc's home system reads such a value without it. A ^Z inside a
+// value is not trimmed and stays.
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1A';
+}
 
 std::string TrimBlanks(const std::string& s) {
   size_t b = 0, e = s.size();

@@ -1,7 +1,8 @@
 #pragma once
 // The profile (INI file) reader: every read opens the file anew, decodes it (UTF-16 with a mark,
 // UTF-8, or Windows-1252), finds the section and the key without regard to letter case, and
-// answers the trimmed value without enclosing quotes, in UTF-8.
+// answers the trimmed value without enclosing quotes, in UTF-8. Blanks are spaces, tabs, line
+// and page breaks, and ^Z (the end-of-file mark of DOS editors).
 #include <cstddef>
 #include <string>
 

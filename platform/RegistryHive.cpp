@@ -1,7 +1,9 @@
 #include "platform/RegistryHive.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "platform/PathLookup.h"
 #include "platform/Utf.h"
 
 namespace platform {
@@ -21,15 +23,49 @@ int HexDigit(char c) {
   return -1;
 }
 
+// Appends the folded form of a key or value name. The home system matches names without regard
+// to the case of any letter, not only of ASCII ones (KÉY is Kéy, ΣΟΦΊΑ is σοφία), so names fold
+// by Unicode simple case folding. Names are UTF-8; a byte that starts no valid sequence is kept as
+// it is and so matches only itself (FoldName would read the whole name as Windows-1252 instead,
+// and copy it first). Runs of ASCII, the usual case, are copied whole and folded in place.
+void AppendFolded(std::string& out, std::string_view name) {
+  for (std::size_t pos = 0; pos < name.size();) {
+    const std::size_t start = pos;
+    while (pos < name.size() && static_cast<unsigned char>(name[pos]) < 0x80) ++pos;
+    if (pos > start) {
+      const std::size_t from = out.size();
+      out.append(name.substr(start, pos - start));
+      for (std::size_t i = from; i < out.size(); ++i) out[i] = FoldAscii(out[i]);
+      continue;
+    }
+    const char32_t codePoint = DecodeUtf8(name, pos);
+    if (pos == start + 1) {
+      out.push_back(name[start]);  // malformed: a valid sequence here has two bytes or more
+    } else {
+      AppendUtf8(out, SimpleCaseFold(codePoint));
+    }
+  }
+}
+
+std::string FoldedName(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  AppendFolded(out, name);
+  return out;
+}
+
+// Takes the next name off the front of `path` (empty when the path starts with a separator).
+std::string_view NextPart(std::string_view& path) {
+  const std::size_t end = std::min(path.find('\\'), path.size());
+  const std::string_view part = path.substr(0, end);
+  path.remove_prefix(std::min(end + 1, path.size()));
+  return part;
+}
+
 std::vector<std::string> SplitPath(std::string_view path) {
   std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find('\\', start);
-    if (end == std::string_view::npos) end = path.size();
-    if (end > start) parts.push_back(FoldAscii(path.substr(start, end - start)));
-    start = end + 1;
-  }
+  while (!path.empty())
+    if (std::string_view part = NextPart(path); !part.empty()) parts.push_back(FoldedName(part));
   return parts;
 }
 
@@ -242,9 +278,12 @@ bool IsRegistryTextType(DWORD type) {
 
 std::string RegistryHive::NormalisePath(std::string_view path) {
   std::string out;
-  for (const std::string& part : SplitPath(path)) {
+  out.reserve(path.size());
+  while (!path.empty()) {
+    const std::string_view part = NextPart(path);
+    if (part.empty()) continue;
     if (!out.empty()) out.push_back('\\');
-    out += part;
+    AppendFolded(out, part);
   }
   return out;
 }
@@ -289,7 +328,7 @@ RegistryHive RegistryHive::Parse(std::string_view text) {
         ++pos;
         auto parsed = ParseEscaped(line, pos, '"');
         if (!parsed) continue;
-        name = FoldAscii(Utf16ToUtf8(*parsed));
+        name = FoldedName(Utf16ToUtf8(*parsed));
       } else {
         ++pos;
       }
@@ -325,23 +364,30 @@ std::optional<std::vector<std::string>> RegistryHive::LinkTarget(const Node& nod
 }
 
 const RegistryHive::Node* RegistryHive::FindNode(std::string_view path) const {
-  std::vector<std::string> parts = SplitPath(path);
+  // Every read comes through here: the names are folded one at a time into one buffer rather
+  // than split into a list of strings first.
+  std::string name;
+  std::string redirected;  // the rest of the path once a link has been followed
   int hops = 0;
   const Node* node = &root_;
-  std::size_t i = 0;
-  while (i < parts.size()) {
-    auto it = node->children.find(parts[i]);
+  while (!path.empty()) {
+    const std::string_view part = NextPart(path);
+    if (part.empty()) continue;
+    name.clear();
+    AppendFolded(name, part);
+    auto it = node->children.find(name);
     if (it == node->children.end()) return nullptr;
     node = it->second.get();
-    ++i;
     if (node->isLink) {
       auto target = LinkTarget(*node);
       if (!target) continue;
       if (++hops > kMaxLinkHops) return nullptr;  // links that lead round in a circle
-      target->insert(target->end(), parts.begin() + static_cast<std::ptrdiff_t>(i), parts.end());
-      parts = std::move(*target);
+      std::string next;
+      for (const std::string& targetPart : *target) next.append(targetPart).push_back('\\');
+      next.append(path);  // path may point into `redirected`, so that is replaced only now
+      redirected = std::move(next);
+      path = redirected;
       node = &root_;
-      i = 0;
     }
   }
   return node;
@@ -353,7 +399,7 @@ const RegistryValue* RegistryHive::FindValue(std::string_view keyPath,
                                              std::string_view valueName) const {
   const Node* node = FindNode(keyPath);
   if (!node) return nullptr;
-  auto it = node->values.find(FoldAscii(valueName));
+  auto it = node->values.find(FoldedName(valueName));
   return it == node->values.end() ? nullptr : &it->second;
 }
 

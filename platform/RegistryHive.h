@@ -18,11 +18,12 @@
 //   "Blob"=hex:01,02,03,\   (a hex value goes on in the next line after a final backslash)
 //     04,05
 //
-// Key names are written with their backslashes doubled and compared without regard to letter
-// case. Strings know the escapes \\ \" \a \b \e \f \n \r \t \v, octal \NNN and hexadecimal
-// \xNNNN (a UTF-16 code unit). String values are kept as UTF-8 text without a terminator; the
-// hex forms of the string types (hex(1), hex(2), hex(7)) are UTF-16LE and converted to the same
-// text. Other types keep their bytes.
+// Key names are written with their backslashes doubled. Key and value names are compared without
+// regard to the case of any letter, accented, Greek or Cyrillic ones too (Unicode simple case
+// folding, as the home system matches them). Strings know the escapes \\ \" \a \b \e \f \n
+// \r \t \v, octal \NNN and hexadecimal \xNNNN (a UTF-16 code unit). String values are kept as
+// UTF-8 text without a terminator; the hex forms of the string types (hex(1), hex(2), hex(7)) are
+// UTF-16LE and converted to the same text. Other types keep their bytes.
 //
 // Parsing never fails. A text that does not begin with the version line gives an empty hive, as
 // Wine itself refuses such a file; a line that does not parse is skipped (a broken key header
@@ -57,20 +58,22 @@ class RegistryHive {
   static RegistryHive Parse(std::string_view fileText);
 
   // A key path is a list of names separated by backslashes; empty parts (a leading or trailing
-  // backslash) are ignored and the case of letters does not matter. The empty path is the hive's
-  // root, which always exists. Keys listed in the file exist together with all their ancestors.
-  // Symbolic links that Wine marks with #link (CurrentControlSet, for instance) are followed when
-  // they point into the same hive.
+  // backslash) are ignored and the case of letters (of any script) does not matter. The empty
+  // path is the hive's root, which always exists. Keys listed in the file exist together with all
+  // their ancestors. Symbolic links that Wine marks with #link (CurrentControlSet, for instance)
+  // are followed when they point into the same hive.
   bool KeyExists(std::string_view path) const;
 
   // nullptr when the key or value is missing; an empty name is the key's default value ("@").
+  // Value names, like key names, are UTF-8 and matched without regard to letter case.
   const RegistryValue* FindValue(std::string_view keyPath, std::string_view valueName) const;
 
   // The number of keys below the root, including those that exist only as ancestors.
   std::size_t KeyCount() const { return keyCount_; }
 
-  // Turns a key path into the canonical form used for look-ups: folded case, single separators,
-  // no separator at either end.
+  // Turns a key path into the canonical form used for look-ups: each name case-folded (Unicode
+  // simple folding; bytes that are not UTF-8 stay as they are), single separators, no separator
+  // at either end.
   static std::string NormalisePath(std::string_view path);
 
  private:

@@ -55,6 +55,37 @@ TEST(ProfileReader, ReadsValuesByTheReadingRules) {
     EXPECT_EQ(GetPrivateProfileString(c.Section, c.Key, "DEF", file), c.Expected) << c.Name;
 }
 
+struct FileCase {
+  const char* Name;
+  std::string Content;  // the whole file, section [S]
+  const char* Key;
+  std::string Expected;
+};
+
+TEST(ProfileReader, CountsCtrlZAsABlankWhereItTrims) {
+  // Each case is a file of its own: what matters is how the file ends.
+  const FileCase cases[] = {
+      {"a ^Z right after the last value", "[S]\r\nKey=Value\x1A", "Key", "Value"},
+      {"a ^Z on a line after the last one", "[S]\r\nKey=Value\r\n\x1A", "Key", "Value"},
+      {"a value of only ^Z is empty", "[S]\r\nKey=\x1A", "Key", ""},
+      {"^Z among other blanks", "[S]\r\nKey = \x1A Value \x1A\t\r\n", "Key", "Value"},
+      {"quotes go after the ^Z", "[S]\r\nKey=\"a b\"\x1A", "Key", "a b"},
+      {"a ^Z inside quotes stays", "[S]\r\nKey=\"a\x1A\"\r\n", "Key", "a\x1A"},
+      {"a ^Z inside a value stays", "[S]\r\nKey=a\x1A" "b\r\n", "Key", "a\x1A" "b"},
+      {"key names are trimmed of ^Z", "[S]\r\n\x1AKey\x1A=v\r\n", "Key", "v"},
+      {"section names are trimmed of ^Z", "[\x1AS\x1A]\x1A\r\nKey=v\r\n", "Key", "v"},
+      {"a ^Z inside a key name stays", "[S]\r\nK\x1A" "ey=v\r\n", "Key", "DEF"},
+      {"UTF-16 text ends in ^Z too",
+       std::string("\xFF\xFE[\0S\0]\0\n\0K\0e\0y\0=\0V\0\x1A\0", 22), "Key", "V"},
+  };
+  TempDir dir;
+  int n = 0;
+  for (const FileCase& c : cases) {
+    const std::string file = dir.Write("z" + std::to_string(n++) + ".ini", c.Content);
+    EXPECT_EQ(GetPrivateProfileString("S", c.Key, "DEF", file), c.Expected) << c.Name;
+  }
+}
+
 TEST(ProfileReader, MissingOrUnreadableFilesGiveDefaults) {
   TempDir dir;
   EXPECT_EQ(GetPrivateProfileString("S", "K", "d", dir.File("missing.ini")), "d");
