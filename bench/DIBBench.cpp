@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <numbers>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -152,8 +153,8 @@ void BenchPixmanNearest(benchmark::State& state, TSize2 s) {
   pixman_transform_t t;
   pixman_transform_init_identity(&t);
   pixman_transform_translate(&t, nullptr, pixman_int_to_fixed(-s.W / 2), pixman_int_to_fixed(-s.H / 2));
-  pixman_transform_rotate(&t, nullptr, pixman_double_to_fixed(std::cos(M_PI / 6)),
-                          pixman_double_to_fixed(std::sin(M_PI / 6)));
+  pixman_transform_rotate(&t, nullptr, pixman_double_to_fixed(std::cos(std::numbers::pi / 6)),
+                          pixman_double_to_fixed(std::sin(std::numbers::pi / 6)));
   pixman_transform_scale(&t, nullptr, pixman_double_to_fixed(1 / 1.5), pixman_double_to_fixed(1 / 1.5));
   pixman_transform_translate(&t, nullptr, pixman_int_to_fixed(s.W / 2), pixman_int_to_fixed(s.H / 2));
   pixman_image_set_transform(src, &t);

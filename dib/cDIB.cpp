@@ -6,6 +6,7 @@
 #include "toolkit/Streams.h"
 
 #include <cmath>
+#include <numbers>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -138,7 +139,7 @@ void RaisePlatformError() {
 }
 
 TPoint RotatedSize(uint16_t W, uint16_t H, uint16_t Angle, double ScaleX, double ScaleY) {
-  const double a = -static_cast<double>(Angle) * M_PI / 180;
+  const double a = -static_cast<double>(Angle) * std::numbers::pi / 180;
   const double w = W * ScaleX / 100, h = H * ScaleY / 100;
   return {RoundToInt32(std::fabs(std::cos(a) * w) + std::fabs(std::sin(a) * h)),
           RoundToInt32(std::fabs(std::sin(a) * w) + std::fabs(std::cos(a) * h))};
@@ -148,11 +149,11 @@ const TRotationTables& RotationTables() {
   static const TRotationTables tables = [] {
     TRotationTables t{};
     for (int d = 0; d < 360; ++d) {
-      const double a = d * M_PI / 180;
+      const double a = d * std::numbers::pi / 180;
       t.Sin256[d] = RoundToInt32(std::sin(a) * 256);
       t.Cos256[d] = RoundToInt32(std::cos(a) * 256);
-      t.Sin256Quarter[d] = RoundToInt32(std::sin(a + M_PI / 2) * 256);
-      t.Cos256Quarter[d] = RoundToInt32(std::cos(a + M_PI / 2) * 256);
+      t.Sin256Quarter[d] = RoundToInt32(std::sin(a + std::numbers::pi / 2) * 256);
+      t.Cos256Quarter[d] = RoundToInt32(std::cos(a + std::numbers::pi / 2) * 256);
     }
     return t;
   }();
@@ -535,7 +536,7 @@ void TAbstractSuperDIB::Draw(int32_t X, int32_t Y, int32_t W, int32_t H, TAbstra
   // drawn directly.
   int64_t iw = W, ih = H;
   if (FAutoSize) {
-    const double a = FAngle * M_PI / 180;
+    const double a = FAngle * std::numbers::pi / 180;
     const double w = W * FScaleX / 100, h = H * FScaleY / 100;
     const double fw = std::nearbyint(std::fabs(std::cos(a) * w) + std::fabs(std::sin(a) * h));
     const double fh = std::nearbyint(std::fabs(std::sin(a) * w) + std::fabs(std::cos(a) * h));

@@ -256,7 +256,9 @@ void TfrmMain::LaunchProgram(const std::string& file, const std::string& folder,
 
   platform::SHELLEXECUTEINFOA info{};
   info.cbSize = 60;
-  info.fMask = platform::SEE_MASK_NOCLOSEPROCESS;
+  // Without FLAG_NO_UI a refused launch would show the system's own error box and wait for it
+  // before our failure could be raised.
+  info.fMask = platform::SEE_MASK_NOCLOSEPROCESS | platform::SEE_MASK_FLAG_NO_UI;
   info.hwnd = reinterpret_cast<void*>(Handle());
   info.lpVerb = verb.c_str();
   info.lpFile = target.c_str();
@@ -267,6 +269,13 @@ void TfrmMain::LaunchProgram(const std::string& file, const std::string& folder,
     throw Exception("Cannot launch program\r\nVerb: [" + verb + "]" + "\r\n" + "Program: [" + target + "]" + "\r\n" +
                     "Parameters: [" + parameters + "]");
 
+  // The process handle is released on every way out, also when a handler fails inside the wait.
+  struct TCloseProcess {
+    platform::HANDLE Process;
+    ~TCloseProcess() {
+      if (Process) platform::CloseHandle(Process);
+    }
+  } closeProcess{info.hProcess};
   if (wait == TWait::UntilExit) {
     // Two phases of 100 ms waits; between them the window goes on painting and reacting.
     platform::DWORD r = platform::WaitForInputIdle(info.hProcess, 100);
@@ -276,5 +285,4 @@ void TfrmMain::LaunchProgram(const std::string& file, const std::string& folder,
     }
     while (platform::WaitForSingleObject(info.hProcess, 100) == platform::WAIT_TIMEOUT) Application->ProcessMessages();
   }
-  if (info.hProcess) platform::CloseHandle(info.hProcess);
 }

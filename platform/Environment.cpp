@@ -1,25 +1,6 @@
 #include "platform/Environment.h"
 
-#include <cstdlib>
-#include <cstring>
-
-#include "platform/Utf.h"
-
-extern char** environ;
-
 namespace platform {
-
-std::optional<std::string> GetEnvironmentVariableText(const std::string& name) {
-  if (name.empty() || name.find('=') != std::string::npos) return std::nullopt;
-  if (const char* value = std::getenv(name.c_str())) return std::string(value);
-  for (char** entry = environ; entry && *entry; ++entry) {
-    std::string_view text(*entry);
-    std::size_t equals = text.find('=');
-    if (equals != std::string_view::npos && EqualsIgnoringAsciiCase(text.substr(0, equals), name))
-      return std::string(text.substr(equals + 1));
-  }
-  return std::nullopt;
-}
 
 std::string ExpandEnvironmentText(const std::string& text) {
   std::string out;
@@ -42,21 +23,6 @@ std::string ExpandEnvironmentText(const std::string& text) {
   }
   out.append(text, pos, std::string::npos);
   return out;
-}
-
-DWORD ExpandEnvironmentStringsA(const char* src, char* dst, DWORD size) {
-  if (!src) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  std::string expanded = ExpandEnvironmentText(src);
-  DWORD needed = static_cast<DWORD>(expanded.size() + 1);
-  if (dst && size >= needed) {
-    std::memcpy(dst, expanded.c_str(), needed);
-  } else if (dst && size > 0) {
-    dst[0] = '\0';
-  }
-  return needed;
 }
 
 }  // namespace platform

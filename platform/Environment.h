@@ -14,6 +14,10 @@ namespace platform {
 // the environment's order wins).
 std::optional<std::string> GetEnvironmentVariableText(const std::string& name);
 
+// Sets (or, with no value, removes) a variable of the program's own environment, which started
+// programs inherit.
+void SetEnvironmentVariableText(const std::string& name, const std::optional<std::string>& value);
+
 // Expands the text: every %NAME% of a defined variable becomes its value; a %NAME% of an
 // undefined variable, "%%" and a lone "%" stay as written. A reference whose value is expanded is
 // not examined again.

@@ -1,43 +1,13 @@
 #include "platform/Guid.h"
 
-#include <fcntl.h>
-#include <sys/random.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <mutex>
+
+#include "platform/SystemHooks.h"
 
 namespace platform {
 
 namespace {
-
-// Reads until the buffer is full; a kernel without getrandom falls back to the device.
-bool SystemRandom(void* buffer, size_t count) {
-  auto* bytes = static_cast<uint8_t*>(buffer);
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t n = getrandom(bytes + done, count - done, 0);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno == ENOSYS) break;
-    return false;
-  }
-  if (done == count) return true;
-  const int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  while (done < count) {
-    const ssize_t n = read(fd, bytes + done, count - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  close(fd);
-  return done == count;
-}
 
 std::mutex gSourceLock;
 TRandomSource gSource;
@@ -52,17 +22,15 @@ TRandomSource SetGuidRandomSource(TRandomSource source) {
 }
 
 bool CreateGuid(TGuid& guid) {
-  uint8_t bytes[GuidSize];
   TRandomSource source;
   {
     std::lock_guard lock(gSourceLock);
     source = gSource;
   }
-  if (!(source ? source(bytes, sizeof bytes) : SystemRandom(bytes, sizeof bytes))) return false;
-  TGuid made = GuidFromBytes(bytes);
-  made.D3 = static_cast<uint16_t>((made.D3 & 0x0FFF) | 0x4000);
-  made.D4[0] = static_cast<uint8_t>((made.D4[0] & 0x3F) | 0x80);
-  guid = made;
+  if (!source) return SystemCreateGuid(guid);
+  uint8_t bytes[GuidSize];
+  if (!source(bytes, sizeof bytes)) return false;
+  guid = GuidFromRandomBytes(bytes);
   return true;
 }
 
@@ -88,6 +56,13 @@ TGuid GuidFromBytes(const uint8_t in[GuidSize]) {
   g.D3 = static_cast<uint16_t>(in[6] | in[7] << 8);
   for (int i = 0; i < 8; ++i) g.D4[i] = in[8 + i];
   return g;
+}
+
+TGuid GuidFromRandomBytes(const uint8_t bytes[GuidSize]) {
+  TGuid made = GuidFromBytes(bytes);
+  made.D3 = static_cast<uint16_t>((made.D3 & 0x0FFF) | 0x4000);
+  made.D4[0] = static_cast<uint8_t>((made.D4[0] & 0x3F) | 0x80);
+  return made;
 }
 
 }  // namespace platform

@@ -30,6 +30,8 @@ std::string GuidToString(const TGuid& guid);
 // The stored layout: D1, D2 and D3 little-endian, then the D4 bytes.
 void GuidToBytes(const TGuid& guid, uint8_t out[GuidSize]);
 TGuid GuidFromBytes(const uint8_t in[GuidSize]);
+// The version-4 GUID made of 16 random bytes: the version and variant bits set, the rest kept.
+TGuid GuidFromRandomBytes(const uint8_t bytes[GuidSize]);
 
 // Where CreateGuid takes its bytes from: fills the buffer and answers true, or answers false.
 // Tests put their own source here; an empty one restores the system's. Answers the previous one.

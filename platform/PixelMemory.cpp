@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
+
+#include "platform/SystemHooks.h"
 
 namespace platform {
 
@@ -31,7 +32,7 @@ public:
     for (TSlab& slab : FSlabs)
       for (int first = 0; first + units <= kUnitsPerSlab; ++first)
         if (!(slab.Used & (run << first))) return Take(slab, first, units, run);
-    auto* base = static_cast<uint8_t*>(std::malloc(kSlab));
+    auto* base = static_cast<uint8_t*>(SystemAllocateSlab(kSlab));
     if (!base) return nullptr;
     FSlabs.push_back(TSlab{base});
     return Take(FSlabs.back(), 0, units, run);
@@ -57,7 +58,7 @@ public:
     if (!slab->Used) {
       const auto empty = std::count_if(FSlabs.begin(), FSlabs.end(), [](const TSlab& p) { return !p.Used; });
       if (empty > 1) {
-        std::free(slab->Base);
+        SystemFreeSlab(slab->Base, kSlab);
         FSlabs.erase(FSlabs.begin() + (slab - FSlabs.data()));
       }
     }
@@ -108,22 +109,22 @@ TSlabs& Shared() {
 void* AllocatePixelMemory(std::size_t bytes) {
   if (bytes >= kUnit && bytes < kSlab)
     if (void* p = Shared().Allocate(bytes)) return p;
-  return std::malloc(bytes ? bytes : 1);
+  return SystemAllocateBlock(bytes ? bytes : 1, false);
 }
 
 void* AllocateZeroedPixelMemory(std::size_t bytes) {
-  // Heap blocks come from calloc, which knows fresh memory is zero already and leaves it untouched;
-  // only units of a slab, which may have held pixels before, are cleared here.
+  // Blocks of their own come from the system zeroed (fresh memory is zero already and is left
+  // untouched); only units of a slab, which may have held pixels before, are cleared here.
   if (bytes >= kUnit && bytes < kSlab)
     if (void* p = Shared().Allocate(bytes)) return std::memset(p, 0, bytes);
-  return std::calloc(bytes ? bytes : 1, 1);
+  return SystemAllocateBlock(bytes ? bytes : 1, true);
 }
 
 void* ReallocatePixelMemory(void* block, std::size_t bytes) {
   if (!block) return AllocatePixelMemory(bytes);
   const std::size_t shared = Shared().SizeOf(block);
   // A block of the ordinary heap grows in place where it can.
-  if (!shared) return std::realloc(block, bytes ? bytes : 1);
+  if (!shared) return SystemReallocateBlock(block, bytes ? bytes : 1);
   void* moved = AllocatePixelMemory(bytes);
   if (!moved) return nullptr;
   std::memcpy(moved, block, std::min(shared, bytes));
@@ -133,7 +134,7 @@ void* ReallocatePixelMemory(void* block, std::size_t bytes) {
 
 void FreePixelMemory(void* block) noexcept {
   if (!block) return;
-  if (!Shared().Free(block)) std::free(block);
+  if (!Shared().Free(block)) SystemFreeBlock(block);
 }
 
 std::size_t SharedPixelSlabs() { return Shared().Slabs(); }

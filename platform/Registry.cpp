@@ -1,16 +1,11 @@
 #include "platform/Registry.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <set>
 
 #include "platform/FileReading.h"
+#include "platform/SystemHooks.h"
 
 namespace platform {
 
@@ -32,12 +27,9 @@ std::string Join(std::string_view base, const std::string& path) {
   return full;
 }
 
-// Parsed files, kept while their size and modification time stay the same.
+// Parsed files, kept while their identity, size and modification time stay the same.
 struct CachedHive {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = -1;
-  timespec modified{};
+  TFileStamp stamp;
   std::shared_ptr<const RegistryHive> hive;
 };
 
@@ -53,9 +45,8 @@ std::shared_ptr<const RegistryHive> EmptyHive() {
 }
 
 std::shared_ptr<const RegistryHive> LoadHive(const std::string& fileName) {
-  struct stat info{};
-  if (::stat(fileName.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<std::uint64_t>(info.st_size) > kMaxRegistryFileSize) {
+  TFileStamp stamp;
+  if (!SystemFileStamp(fileName, stamp) || stamp.size > kMaxRegistryFileSize) {
     std::lock_guard lock(stateMutex);
     hiveCache.erase(fileName);
     return EmptyHive();
@@ -63,25 +54,25 @@ std::shared_ptr<const RegistryHive> LoadHive(const std::string& fileName) {
   {
     std::lock_guard lock(stateMutex);
     auto it = hiveCache.find(fileName);
-    if (it != hiveCache.end() && it->second.device == info.st_dev &&
-        it->second.inode == info.st_ino && it->second.size == info.st_size &&
-        it->second.modified.tv_sec == info.st_mtim.tv_sec &&
-        it->second.modified.tv_nsec == info.st_mtim.tv_nsec)
-      return it->second.hive;
+    if (it != hiveCache.end() && it->second.stamp == stamp) return it->second.hive;
   }
   std::optional<std::string> text = ReadWholeFile(fileName, kMaxRegistryFileSize);
   auto hive = text ? std::make_shared<const RegistryHive>(RegistryHive::Parse(*text)) : EmptyHive();
   std::lock_guard lock(stateMutex);
-  hiveCache[fileName] = CachedHive{info.st_dev, info.st_ino, info.st_size, info.st_mtim, hive};
+  hiveCache[fileName] = CachedHive{stamp, hive};
   return hive;
 }
 
+// The store the calls read: the one a test installed, else the Wine prefix a test named, else the
+// system's own (none on a system whose registry is real: its calls then go to the system).
 std::shared_ptr<const RegistryStore> CurrentStore() {
+  std::optional<std::string> prefix;
   {
     std::lock_guard lock(stateMutex);
     if (storeOverride) return storeOverride;
+    prefix = prefixOverride;
   }
-  return OpenWinePrefixRegistry(WinePrefixPath());
+  return prefix ? OpenWinePrefixRegistry(*prefix) : SystemRegistryStore();
 }
 
 std::optional<RegistryRoot> PredefinedRoot(HKEY key) {
@@ -148,11 +139,7 @@ std::string WinePrefixPath() {
     std::lock_guard lock(stateMutex);
     if (prefixOverride) return *prefixOverride;
   }
-  if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix) return prefix;
-  if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.wine";
-  if (const passwd* account = ::getpwuid(::getuid()); account && account->pw_dir)
-    return std::string(account->pw_dir) + "/.wine";
-  return {};
+  return SystemWinePrefixPath();
 }
 
 void SetWinePrefixOverride(std::optional<std::string> prefixPath) {
@@ -165,7 +152,7 @@ void SetRegistryStoreOverride(std::shared_ptr<const RegistryStore> store) {
   storeOverride = std::move(store);
 }
 
-LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD /*options*/, DWORD /*samDesired*/,
+LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD samDesired,
                    HKEY* result) {
   if (!result) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
@@ -175,13 +162,14 @@ LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD /*options*/, DWORD /*samD
   std::string path;
   if (auto predefined = PredefinedRoot(key)) {
     store = CurrentStore();
+    if (!store) return SystemRegOpenKeyEx(key, subKey, options, samDesired, result);
     root = *predefined;
   } else if (IsOpenKey(key)) {
     store = key->store;
     root = key->root;
     path = key->path;
   } else {
-    return ERROR_INVALID_HANDLE;
+    return SystemRegOpenKeyEx(key, subKey, options, samDesired, result);
   }
   if (subKey && *subKey) path = RegistryHive::NormalisePath(Join(path, subKey));
   if (!path.empty() && !store->KeyExists(root, path)) return ERROR_FILE_NOT_FOUND;
@@ -193,17 +181,19 @@ LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD /*options*/, DWORD /*samD
   return ERROR_SUCCESS;
 }
 
-LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* /*reserved*/, DWORD* type,
+LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type,
                       std::uint8_t* data, DWORD* size) {
   if (data && !size) return ERROR_INVALID_PARAMETER;
   std::optional<RegistryValue> value;
   std::string name = valueName ? valueName : "";
   if (auto predefined = PredefinedRoot(key)) {
-    value = CurrentStore()->QueryValue(*predefined, "", name);
+    auto store = CurrentStore();
+    if (!store) return SystemRegQueryValueEx(key, valueName, reserved, type, data, size);
+    value = store->QueryValue(*predefined, "", name);
   } else if (IsOpenKey(key)) {
     value = key->store->QueryValue(key->root, key->path, name);
   } else {
-    return ERROR_INVALID_HANDLE;
+    return SystemRegQueryValueEx(key, valueName, reserved, type, data, size);
   }
   if (!value) return ERROR_FILE_NOT_FOUND;
 
@@ -227,7 +217,7 @@ LONG RegCloseKey(HKEY key) {
   if (PredefinedRoot(key)) return ERROR_SUCCESS;
   {
     std::lock_guard lock(stateMutex);
-    if (openKeys.erase(key) == 0) return ERROR_INVALID_HANDLE;
+    if (openKeys.erase(key) == 0) return SystemRegCloseKey(key);
   }
   delete key;
   return ERROR_SUCCESS;

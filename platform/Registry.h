@@ -1,6 +1,8 @@
 #pragma once
 
-// The Windows registry, read-only, over the registry files of a Wine prefix.
+// The Windows registry, read-only. On Windows the calls below go to the system's registry (its W
+// functions, names converted from UTF-8). On Linux the registry is the registry files of a Wine
+// prefix, and so it is on any system while a test names a prefix or installs a store of its own.
 //
 // The prefix is $WINEPREFIX, or ~/.wine when that is not set. Its `system.reg` is
 // HKEY_LOCAL_MACHINE and its `user.reg` HKEY_CURRENT_USER. HKEY_CLASSES_ROOT is the user's
@@ -63,17 +65,22 @@ void SetWinePrefixOverride(std::optional<std::string> prefixPath);
 // Replaces the store altogether (nullptr returns to the Wine prefix's store).
 void SetRegistryStoreOverride(std::shared_ptr<const RegistryStore> store);
 
-// Predefined keys, with the values Windows gives them.
-inline const HKEY HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(std::uintptr_t{0x80000000});
-inline const HKEY HKEY_CURRENT_USER = reinterpret_cast<HKEY>(std::uintptr_t{0x80000001});
-inline const HKEY HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(std::uintptr_t{0x80000002});
-inline const HKEY HKEY_USERS = reinterpret_cast<HKEY>(std::uintptr_t{0x80000003});
-inline const HKEY HKEY_CURRENT_CONFIG = reinterpret_cast<HKEY>(std::uintptr_t{0x80000005});
+// Predefined keys, with the values Windows gives them: the 32-bit numbers sign-extended to the
+// width of a pointer, so on 64-bit systems HKEY_CLASSES_ROOT is 0xFFFFFFFF80000000.
+constexpr std::uintptr_t PredefinedKeyValue(std::uint32_t number) {
+  return static_cast<std::uintptr_t>(static_cast<std::intptr_t>(static_cast<std::int32_t>(number)));
+}
+inline const HKEY HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(PredefinedKeyValue(0x80000000));
+inline const HKEY HKEY_CURRENT_USER = reinterpret_cast<HKEY>(PredefinedKeyValue(0x80000001));
+inline const HKEY HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(PredefinedKeyValue(0x80000002));
+inline const HKEY HKEY_USERS = reinterpret_cast<HKEY>(PredefinedKeyValue(0x80000003));
+inline const HKEY HKEY_CURRENT_CONFIG = reinterpret_cast<HKEY>(PredefinedKeyValue(0x80000005));
 
 // Opens `subKey` (null or empty: the key itself) below a predefined or opened key.
 // ERROR_SUCCESS and a new handle in *result, ERROR_FILE_NOT_FOUND for a missing key,
-// ERROR_INVALID_HANDLE for a key that is neither predefined nor open. Any access right is
-// granted, KEY_ALL_ACCESS included, since nothing can be written anyway.
+// ERROR_INVALID_HANDLE for a key that is neither predefined nor open. In a store any access right
+// is granted, KEY_ALL_ACCESS included, since nothing can be written anyway; the system's registry
+// grants what the user may have, so there a key the user may not write is refused KEY_ALL_ACCESS.
 LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD samDesired, HKEY* result);
 
 // Reads a value (null or "" name: the default value). `type` receives the value's type; `size`

@@ -2,8 +2,14 @@
 
 // Starting programs and documents by verb, the way the Windows shell does, and waiting for them.
 //
-// Nothing here goes through a command shell: every program is started with posix_spawn and an
-// argument vector, so no file name or parameter is ever read as shell syntax.
+// Nothing here goes through a command shell, so no file name or parameter is ever read as shell
+// syntax.
+//
+// On Windows the call is the shell's own (ShellExecuteExW, names and parameters converted from
+// UTF-8): the parameter text goes to the program as one text, unsplit, and the shell chooses what
+// opens a document. WaitForInputIdle and WaitForSingleObject are the system's.
+//
+// On Linux every program is started with posix_spawn and an argument vector:
 //
 // verb "Open" (also no verb):
 //   - a native program (an ELF file or a "#!" script with execute permission) is started
@@ -26,7 +32,7 @@
 // The started program inherits the environment, and the current directory unless lpDirectory
 // names another. It inherits no descriptors beyond 0, 1 and 2.
 
-#include <sys/types.h>
+#include <cstdint>
 
 #include "platform/WinTypes.h"
 
@@ -57,13 +63,14 @@ inline constexpr DWORD STILL_ACTIVE = 259;
 // when nothing can open the file, ERROR_ACCESS_DENIED, ...).
 BOOL ShellExecuteExA(SHELLEXECUTEINFOA* info);
 
-// There is no "waiting for input" state on Linux: a valid process handle answers 0 at once;
-// an invalid one WAIT_FAILED.
+// Linux has no "waiting for input" state: there a valid process handle answers 0 at once; an
+// invalid one WAIT_FAILED.
 DWORD WaitForInputIdle(HANDLE process, DWORD milliseconds);
 
 // WAIT_OBJECT_0 once the process has ended (it is reaped then), WAIT_TIMEOUT when it is still
 // running after `milliseconds` (INFINITE waits for good), WAIT_FAILED for an invalid handle. The
-// wait sleeps on a pidfd (or, on old kernels, polls every few milliseconds); it never spins.
+// wait sleeps (on Linux on a pidfd or, on old kernels, polling every few milliseconds); it never
+// spins.
 DWORD WaitForSingleObject(HANDLE process, DWORD milliseconds);
 
 // The exit code of an ended process (the signal number plus 128 when a signal ended it), or
@@ -71,10 +78,10 @@ DWORD WaitForSingleObject(HANDLE process, DWORD milliseconds);
 BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode);
 
 // The process id behind a handle, or -1 for an invalid handle.
-pid_t GetProcessId(HANDLE process);
+std::int64_t GetProcessId(HANDLE process);
 
-// Releases the handle. A process that is still running keeps running and is reaped as soon as
-// it ends (a thread waits for it), so no zombie lingers; so is a process started without
+// Releases the handle. A process that is still running keeps running; on Linux it is reaped as
+// soon as it ends (a thread waits for it), so no zombie lingers; so is a process started without
 // SEE_MASK_NOCLOSEPROCESS.
 BOOL CloseHandle(HANDLE handle);
 

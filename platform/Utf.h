@@ -16,6 +16,9 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 // Converts UTF-16 code units to UTF-8. Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 
+// Converts UTF-8 to UTF-16; each malformed byte becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+
 // Converts little-endian UTF-16 bytes to UTF-8; an odd trailing byte is dropped.
 std::string Utf16LeBytesToUtf8(const std::uint8_t* bytes, std::size_t size);
 
@@ -23,7 +26,8 @@ std::string Utf16LeBytesToUtf8(const std::uint8_t* bytes, std::size_t size);
 // advances by one byte.
 char32_t DecodeUtf8(std::string_view text, std::size_t& pos);
 
-// ASCII-only case folding, as used for key, value and environment names.
+// ASCII-only case folding, as used for environment names (registry names fold every letter:
+// see RegistryHive).
 char FoldAscii(char c);
 std::string FoldAscii(std::string_view text);
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);

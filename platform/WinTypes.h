@@ -1,8 +1,9 @@
 #pragma once
 
 // The handful of Win32 names the program's logic is written against. The platform layer gives
-// them Windows meanings on top of POSIX, so the code above it reads like the Windows original and
-// keeps its return-value conventions.
+// them their Windows meanings on every system (on top of POSIX on Linux, through the system's own
+// calls on Windows), so the code above it reads like the Windows original and keeps its
+// return-value conventions.
 
 #include <cstdint>
 
@@ -59,6 +60,7 @@ inline constexpr DWORD INFINITE = 0xFFFFFFFF;
 
 inline constexpr int SW_SHOWNORMAL = 1;
 inline constexpr ULONG SEE_MASK_NOCLOSEPROCESS = 0x40;
+inline constexpr ULONG SEE_MASK_FLAG_NO_UI = 0x400;
 
 // A handle to a started process (see Shell.h). Opaque to callers; null means "no process".
 struct ProcessObject;

@@ -1,6 +1,9 @@
 #include "toolkit/Classes.h"
 
+#include <algorithm>
 #include <cstdlib>
+
+#include "platform/AlignedMemory.h"
 
 void ListIndexError(int index) { throw EListError(Format("List index out of bounds (%d)", index)); }
 
@@ -24,16 +27,18 @@ void TPersistent::AssignError(TPersistent* source) {
   throw EConvertAssignError(Format("Cannot assign a %s to a %s", sourceName, ClassName()));
 }
 
+// Every component comes from the aligned allocator, with at least the heap's own alignment, so
+// that one release serves all of them: the destroying delete below cannot tell how a component
+// was allocated, and on Windows aligned blocks must not go back through free.
 void* TComponent::operator new(std::size_t size) {
-  void* storage = std::malloc(size ? size : 1);
+  void* storage = platform::AllocateAligned(__STDCPP_DEFAULT_NEW_ALIGNMENT__, size ? size : 1);
   if (!storage) throw std::bad_alloc();
   return storage;
 }
 
 void* TComponent::operator new(std::size_t size, std::align_val_t alignment) {
-  const auto align = static_cast<std::size_t>(alignment);
-  // aligned_alloc wants a size that is a multiple of the alignment.
-  void* storage = std::aligned_alloc(align, (size + align - 1) / align * align);
+  const auto align = std::max(static_cast<std::size_t>(alignment), std::size_t{__STDCPP_DEFAULT_NEW_ALIGNMENT__});
+  void* storage = platform::AllocateAligned(align, size ? size : 1);
   if (!storage) throw std::bad_alloc();
   return storage;
 }
@@ -43,11 +48,11 @@ void TComponent::operator delete(TComponent* component, std::destroying_delete_t
   void* storage = dynamic_cast<void*>(component);
   component->Destroying();
   component->~TComponent();
-  std::free(storage);
+  platform::FreeAligned(storage);
 }
 
-void TComponent::operator delete(void* storage) noexcept { std::free(storage); }
-void TComponent::operator delete(void* storage, std::align_val_t) noexcept { std::free(storage); }
+void TComponent::operator delete(void* storage) noexcept { platform::FreeAligned(storage); }
+void TComponent::operator delete(void* storage, std::align_val_t) noexcept { platform::FreeAligned(storage); }
 
 TComponent::TComponent(TComponent* owner) {
   if (owner) owner->InsertComponent(this);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sys/stat.h>
 
+#include "platform/FileReading.h"
 #include "platform/Paths.h"
 
 
@@ -85,17 +85,13 @@ int64_t TBytesStream::Seek(int64_t offset, TSeekOrigin origin) {
 }
 
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) {
-  struct stat st {};
   if (mode == TFileMode::fmOpenRead) {
-    // A file to read is named as a disc names it; the failure names it as it was given.
-    const std::string native = platform::NativePath(fileName);
-    // A directory opens with fopen on this system but is no file to read.
-    if (::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-      throw EFOpenError(Format("Cannot open file %s", fileName.c_str()));
-    FFile = std::fopen(native.c_str(), "rb");
+    // A file to read is named as a disc names it; the failure names it as it was given. A
+    // directory is no file to read.
+    FFile = platform::OpenNativeFile(platform::NativePath(fileName), "rb");
     if (!FFile) throw EFOpenError(Format("Cannot open file %s", fileName.c_str()));
   } else {
-    FFile = std::fopen(fileName.c_str(), "w+b");
+    FFile = platform::OpenNativeFile(fileName, "w+b");
     if (!FFile) throw EFCreateError(Format("Cannot create file %s", fileName.c_str()));
   }
 }
@@ -116,8 +112,8 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET : origin == TSeekOrigin::soCurrent ? SEEK_CUR : SEEK_END;
-  if (std::fseek(FFile, static_cast<long>(offset), whence) != 0) std::fseek(FFile, 0, SEEK_SET);
-  return static_cast<int64_t>(std::ftell(FFile));
+  const int64_t position = platform::SeekNativeFile(FFile, offset, whence);
+  return position >= 0 ? position : platform::SeekNativeFile(FFile, 0, SEEK_SET);
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& fileName) {

@@ -355,7 +355,7 @@ BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode) {
   return 1;
 }
 
-pid_t GetProcessId(HANDLE process) { return IsOpenProcess(process) ? process->pid : -1; }
+std::int64_t GetProcessId(HANDLE process) { return IsOpenProcess(process) ? process->pid : -1; }
 
 BOOL CloseHandle(HANDLE handle) {
   {

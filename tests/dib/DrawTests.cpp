@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cmath>
+#include <numbers>
 #include <random>
 
 #include "DIBTestUtil.h"
@@ -197,11 +198,11 @@ int32_t RoundEven(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
 std::vector<uint32_t> ReferenceTransform(const TAbstractSuperDIB& s, int DW, int DH, uint32_t bg) {
   const int W = s.Width(), H = s.Height(), A = s.Angle();
   const double sx = s.ScaleX() / 100, sy = s.ScaleY() / 100;
-  const double a = A * M_PI / 180;
+  const double a = A * std::numbers::pi / 180;
   const int64_t ux = RoundEven(RoundEven(std::cos(a) * 256) * W / (W * sx));
   const int64_t uy = RoundEven(RoundEven(std::sin(a) * 256) * H / (H * sy));
-  const int64_t vx = RoundEven(RoundEven(std::cos(a + M_PI / 2) * 256) * W / (W * sx));
-  const int64_t vy = RoundEven(RoundEven(std::sin(a + M_PI / 2) * 256) * H / (H * sy));
+  const int64_t vx = RoundEven(RoundEven(std::cos(a + std::numbers::pi / 2) * 256) * W / (W * sx));
+  const int64_t vy = RoundEven(RoundEven(std::sin(a + std::numbers::pi / 2) * 256) * H / (H * sy));
   std::vector<uint32_t> out(static_cast<size_t>(DW) * DH);
   for (int r = 0; r < DH; ++r)
     for (int c = 0; c < DW; ++c) {

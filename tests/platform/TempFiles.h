@@ -5,8 +5,10 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 
+#include "platform/Environment.h"
 #include "support/TempDir.h"
 
 namespace platform_test {
@@ -20,21 +22,16 @@ inline std::string ReadFile(const std::string& file) {
 class ScopedEnv {
  public:
   ScopedEnv(std::string name, const char* value) : name_(std::move(name)) {
-    if (const char* old = std::getenv(name_.c_str())) old_ = old, hadOld_ = true;
-    if (value) ::setenv(name_.c_str(), value, 1);
-    else ::unsetenv(name_.c_str());
+    if (const char* old = std::getenv(name_.c_str())) old_ = old;
+    platform::SetEnvironmentVariableText(name_, value ? std::optional<std::string>(value) : std::nullopt);
   }
-  ~ScopedEnv() {
-    if (hadOld_) ::setenv(name_.c_str(), old_.c_str(), 1);
-    else ::unsetenv(name_.c_str());
-  }
+  ~ScopedEnv() { platform::SetEnvironmentVariableText(name_, old_); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
   std::string name_;
-  std::string old_;
-  bool hadOld_ = false;
+  std::optional<std::string> old_;
 };
 
 }  // namespace platform_test

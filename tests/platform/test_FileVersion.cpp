@@ -9,21 +9,14 @@
 #include "TempFiles.h"
 #include "support/PeFiles.h"
 #include "platform/FileVersion.h"
+#include "VersionReading.h"
 
 using namespace platform;
-
-// The launcher's own record: a real ELF section of this very test program, read back through
-// /proc/self/exe like the launcher reads its caption version.
-extern "C" {
-__attribute__((section(".qv_version"), used, aligned(4)))
-const std::uint32_t QvTestFixedFileInfo[13] = {0xFEEF04BDu, 0x00010000u, (7u << 16) | 8u,
-                                               (9u << 16) | 10u, 0, 0, 0x3F, 0, 0x40004, 1, 0,
-                                               0, 0};
-}
 
 namespace {
 
 using namespace test_pe;
+using platform_test::ReadVersion;
 
 // A smallest ELF file with a name table and a .qv_version section, in any class and byte order.
 Bytes MakeElf(Version v, bool is64, bool little) {
@@ -61,23 +54,6 @@ Bytes MakeElf(Version v, bool is64, bool little) {
   return b;
 }
 
-// Reads a file's version the way the launcher does; nullopt when any step fails.
-std::optional<std::array<int, 4>> ReadVersion(const std::string& file) {
-  DWORD handle = 1;
-  DWORD size = GetFileVersionInfoSizeA(file.c_str(), &handle);
-  EXPECT_EQ(handle, 0u);
-  if (size == 0) return std::nullopt;
-  std::vector<std::uint8_t> data(size);
-  if (!GetFileVersionInfoA(file.c_str(), 0, size, data.data())) return std::nullopt;
-  void* fixed = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueA(data.data(), "\\", &fixed, &length)) return std::nullopt;
-  EXPECT_GE(length, sizeof(VS_FIXEDFILEINFO));
-  auto* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
-  return std::array<int, 4>{int(info->dwFileVersionMS >> 16), int(info->dwFileVersionMS & 0xFFFF),
-                            int(info->dwFileVersionLS >> 16), int(info->dwFileVersionLS & 0xFFFF)};
-}
-
 using V4 = std::array<int, 4>;
 
 TEST(FileVersion, ReadsWellFormedFilesOfEveryKind) {
@@ -100,12 +76,6 @@ TEST(FileVersion, ReadsWellFormedFilesOfEveryKind) {
     ASSERT_TRUE(version.has_value()) << row.name;
     EXPECT_EQ(*version, row.expected) << row.name;
   }
-}
-
-TEST(FileVersion, ReadsTheRecordOfThisProgramsOwnElfSection) {
-  auto version = ReadVersion("/proc/self/exe");
-  ASSERT_TRUE(version.has_value());
-  EXPECT_EQ(*version, (V4{7, 8, 9, 10}));
 }
 
 TEST(FileVersion, DamagedFilesHaveNoVersion) {

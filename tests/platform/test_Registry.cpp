@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -140,6 +139,112 @@ TEST(RegistryHive, DeepKeyHeadersAreDroppedNotRecursedInto) {
   EXPECT_TRUE(hive.KeyExists("K"));
 }
 
+// The lines that make the key above them a link to `target`, a kernel path as Wine writes it.
+std::string LinkTo(std::u16string target) {
+  std::string hex = "#link\n\"SymbolicLinkValue\"=hex(6):";
+  const char* digits = "0123456789abcdef";
+  for (char16_t unit : target)
+    for (int byte : {unit & 0xFF, unit >> 8})
+      hex.append({digits[byte >> 4], digits[byte & 15], ','});
+  hex.back() = '\n';
+  return hex;
+}
+
+// Names in several scripts, some written as escapes, and two links whose names and targets are
+// in another letter case than the keys they lead to.
+const std::string kNamesInManyScripts =
+    kHeader +
+    "[Software\\\\KÉY]\n\"Ärger\"=\"latin\"\n"
+    "[ΣΟΦΊΑ\\\\Οδός]\n\"ΣΣ\"=\"greek\"\n"
+    "[Программы\\\\ДАННЫЕ]\n\"Дом\"=\"cyrillic\"\n"
+    "[Caf\\x00c9]\n\"\\x00c9t\\x00e9\"=\"escaped\"\n"
+    "[\xF0\x90\x90\x80]\n\"Ⱥ\"=\"longer when folded\"\n"
+    "[Vendor]\n\"InstallDir\"=\"ascii\"\n"
+    "[Ссылка]\n" + LinkTo(u"\\Registry\\Machine\\ΣΟΦΊΑ") +
+    "[Ĉu]\n" + LinkTo(u"\\Registry\\Machine\\ссылка\\οδΌΣ") +
+    "[Ĉu\\\\Below]\n";
+
+TEST(RegistryHive, FindsKeysWhateverTheCaseOfTheirLetters) {
+  const RegistryHive hive = RegistryHive::Parse(kNamesInManyScripts);
+  struct Row {
+    const char* path;
+    bool exists;
+  } const rows[] = {
+      {"software\\kéy", true},
+      {"SOFTWARE\\KÉY", true},
+      {"σοφία\\ΟΔΌΣ", true},
+      {"ΣΟΦΊΑ\\οδόσ", true},  // a final sigma is a sigma
+      {"программы\\данные", true},
+      {"ПРОГРАММЫ\\дАнНыЕ", true},
+      {"café", true},
+      {"\xF0\x90\x90\xA8", true},
+      {"VENDOR", true},
+      {"ссылка\\οδός", true},         // through a link
+      {"ĉU\\below", false},          // the link leads elsewhere: its own children are hidden
+      {"ĉu", true},                  // two links one after the other
+      {"Software\\KEY", false},      // E is not É
+      {"Software\\KÈY", false},      // nor is È
+      {"ΣΟΦΙΑ\\Οδός", false},        // Ι is not Ί
+      {"Программы\\ДАННЫE", false},  // a Latin E at the end
+      {"CAF", false},
+      {"Vendors", false},
+  };
+  for (const Row& row : rows) EXPECT_EQ(hive.KeyExists(row.path), row.exists) << row.path;
+}
+
+TEST(RegistryHive, FindsValuesWhateverTheCaseOfTheirLetters) {
+  const RegistryHive hive = RegistryHive::Parse(kNamesInManyScripts);
+  struct Row {
+    const char* key;
+    const char* value;
+    const char* data;  // nullptr: not found
+  } const rows[] = {
+      {"Software\\KÉY", "ärger", "latin"},
+      {"software\\kéy", "ÄRGER", "latin"},
+      {"ΣΟΦΊΑ\\Οδός", "σς", "greek"},
+      {"ΣΟΦΊΑ\\Οδός", "ΣΣ", "greek"},
+      {"Программы\\ДАННЫЕ", "дОМ", "cyrillic"},
+      {"caf\xC3\xA9", "ÉTÉ", "escaped"},
+      {"\xF0\x90\x90\x80", "ⱥ", "longer when folded"},
+      {"Vendor", "INSTALLDIR", "ascii"},
+      {"ссылка\\ΟΔΌΣ", "σσ", "greek"},
+      {"ĉu", "ΣΣ", "greek"},  // through two links
+      {"Software\\KÉY", "Arger", nullptr},
+      {"Software\\KÉY", "Ärgern", nullptr},
+      {"ΣΟΦΊΑ\\Οδός", "ΣΕ", nullptr},
+      {"Программы\\ДАННЫЕ", "Дoм", nullptr},  // a Latin o
+      {"Vendor", "InstallDi", nullptr},
+  };
+  for (const Row& row : rows) {
+    const RegistryValue* value = hive.FindValue(row.key, row.value);
+    if (!row.data) {
+      EXPECT_EQ(value, nullptr) << row.key << " / " << row.value;
+      continue;
+    }
+    EXPECT_EQ(value ? value->data : "(missing)", row.data) << row.key << " / " << row.value;
+  }
+}
+
+TEST(RegistryHive, NormalisePathFoldsEveryLetterAndKeepsOneSeparator) {
+  struct Row {
+    std::string path;
+    std::string normal;
+  } const rows[] = {
+      {"", ""},
+      {"\\\\\\", ""},
+      {"SOFTWARE\\Classes\\.AVI", "software\\classes\\.avi"},
+      {"\\\\Software\\\\\\KÉY\\", "software\\kéy"},
+      {"ΣΟΦΊΑ\\Οδός\\ДОМ", "σοφία\\οδόσ\\дом"},
+      {"\xF0\x90\x90\x80\\Ⱥ", "\xF0\x90\x90\xA8\\ⱥ"},
+      {"A\xFF" "B\\\xC3", "a\xFF" "b\\\xC3"},  // bytes that are not UTF-8 stay as they are
+  };
+  for (const Row& row : rows) {
+    const std::string normal = RegistryHive::NormalisePath(row.path);
+    EXPECT_EQ(normal, row.normal) << row.path;
+    EXPECT_EQ(RegistryHive::NormalisePath(normal), normal) << row.path;
+  }
+}
+
 // A prefix folder with both files, used through the Win32-style calls.
 class RegistryPrefix : public ::testing::Test {
  protected:
@@ -267,6 +372,23 @@ TEST_F(RegistryPrefix, AChangedFileIsReadAgain) {
   EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\New", "V"), "fresh\0"s);
 }
 
+TEST_F(RegistryPrefix, KeyAndValueNamesMatchInAnyScriptThroughTheCalls) {
+  dir.Write("user.reg", kHeader + "[Software\\\\Éditeur\\\\Продукт] 2\n\"Ώρα\"=\"now\"\n");
+  struct Row {
+    const char* key;
+    const char* value;
+    std::string expected;
+  } const rows[] = {
+      {"SOFTWARE\\ÉDITEUR\\продукт", "ώρα", "now\0"s},
+      {"software\\éditeur\\ПРОДУКТ", "ΏΡΑ", "now\0"s},
+      {"Software\\Editeur\\Продукт", "Ώρα", "#2"},
+      {"Software\\Éditeur\\Продукт", "Ωρα", "#2"},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(Read(HKEY_CURRENT_USER, row.key, row.value), row.expected) << row.key << " / "
+                                                                         << row.value;
+}
+
 TEST(RegistryMissingPrefix, EveryKeyIsMissing) {
   TempDir dir;
   for (const std::string& prefix : {dir.File("does-not-exist"), std::string()}) {
@@ -287,17 +409,6 @@ TEST(RegistryMissingPrefix, OversizedFileCountsAsAbsent) {
   EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Big", 0, KEY_READ, &key),
             ERROR_FILE_NOT_FOUND);
   SetWinePrefixOverride(std::nullopt);
-}
-
-TEST(RegistryPrefixPath, OverrideThenWinePrefixThenHome) {
-  platform_test::ScopedEnv prefix("WINEPREFIX", "/opt/prefix");
-  platform_test::ScopedEnv home("HOME", "/home/someone");
-  EXPECT_EQ(WinePrefixPath(), "/opt/prefix");
-  SetWinePrefixOverride("/tmp/x");
-  EXPECT_EQ(WinePrefixPath(), "/tmp/x");
-  SetWinePrefixOverride(std::nullopt);
-  ::setenv("WINEPREFIX", "", 1);
-  EXPECT_EQ(WinePrefixPath(), "/home/someone/.wine");
 }
 
 }  // namespace

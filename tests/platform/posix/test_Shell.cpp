@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "TempFiles.h"
+#include "../TempFiles.h"
 #include "platform/Paths.h"
 #include "platform/Shell.h"
 

@@ -1,0 +1,5 @@
+#include "platform/ComLibrary.h"
+
+namespace platform {
+void CoInitialize() {}
+}  // namespace platform
