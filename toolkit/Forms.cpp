@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 
+#include "platform/ComLibrary.h"
 #include "platform/Module.h"
 #include "toolkit/ControlsRegistration.h"
 #include "toolkit/Dialogs.h"
@@ -229,7 +230,11 @@ TApplication::~TApplication() {
   if (Application == this) Application = nullptr;
 }
 
-void TApplication::Initialize() { FInitialized = true; }
+void TApplication::Initialize() {
+  // The shell's launches run in the thread's component object library.
+  platform::CoInitialize();
+  FInitialized = true;
+}
 
 void TApplication::AddForm(TCustomForm* form) {
   if (!FMainForm) FMainForm = form;

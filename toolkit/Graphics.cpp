@@ -13,13 +13,13 @@ constexpr TColor kSysColors[COLOR_ENDCOLORS + 1] = {
 };
 }  // namespace
 
-TColor GetSysColor(int index) {
+TColor SystemColorRGB(int index) {
   if (index < 0 || index > COLOR_ENDCOLORS) return 0;
   return kSysColors[index];
 }
 
 TColor ColorToRGB(TColor color) {
-  if (color < 0) return GetSysColor(color & 0xFF);
+  if (color < 0) return SystemColorRGB(color & 0xFF);
   return color;
 }
 

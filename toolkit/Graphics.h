@@ -42,7 +42,7 @@ constexpr TColor clWindow = SysColor(COLOR_WINDOW), clWindowText = SysColor(COLO
 
 // The system's current RGB value for a system colour index (the toolkit keeps its own table so
 // drawing is the same on every desktop).
-TColor GetSysColor(int index);
+TColor SystemColorRGB(int index);
 // Resolves a system colour to its RGB value; other values pass unchanged.
 TColor ColorToRGB(TColor color);
 inline int GetRValue(TColor c) { return c & 0xFF; }

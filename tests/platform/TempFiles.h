@@ -14,7 +14,7 @@
 namespace platform_test {
 
 inline std::string ReadFile(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(Utf8Path(file), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

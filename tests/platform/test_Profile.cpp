@@ -109,7 +109,7 @@ TEST(ProfileReader, SurvivesBinaryGarbage) {
   const std::string file = dir.Write("garbage.ini", garbage + "\n[S]\nK=v\n" + garbage);
   EXPECT_EQ(GetPrivateProfileString("S", "K", "d", file), "v");
   EXPECT_EQ(GetPrivateProfileString("T", "K", "d", file), "d");
-  const std::string nuls = dir.Write("nul.ini", std::string("[S]\nK=a\0b\n", 10));
+  const std::string nuls = dir.Write("nuls.ini", std::string("[S]\nK=a\0b\n", 10));
   EXPECT_EQ(GetPrivateProfileString("S", "K", "d", nuls), "a") << "a value ends at a NUL byte";
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../TempFiles.h"
+#include "platform/Environment.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 
@@ -14,6 +15,16 @@ using namespace platform;
 using platform_test::ScopedEnv;
 
 namespace {
+
+TEST(ExpandEnvironmentStrings, TheClosingPercentOfAnUndefinedNameMayOpenTheNextReference) {
+  // As Windows expands it; the system's own call does so on Windows (Wine keeps the whole
+  // undefined reference and goes on after it).
+  ScopedEnv a("QV_TEST_ALPHA", "alpha");
+  ScopedEnv u("QV_TEST_UNDEFINED", nullptr);
+  char buffer[64];
+  EXPECT_EQ(ExpandEnvironmentStringsA("%QV_TEST_UNDEFINED%QV_TEST_ALPHA%", buffer, sizeof buffer), 24u);
+  EXPECT_STREQ(buffer, "%QV_TEST_UNDEFINEDalpha");
+}
 
 class PathsInPrefix : public ::testing::Test {
  protected:
