@@ -19,11 +19,13 @@ system_list="$root/scripts/disc-system-libraries.txt"
 # The hidden folder beside the launcher's link that holds the launcher itself and all it needs.
 hidden=.launcher
 # Qt plugins the disc carries, relative to Qt's plugin folder: the X11 and Wayland platforms (the
-# Wayland one draws into shared memory, so no OpenGL), the Wayland window shell and decorations,
-# and the icon reader the pictures need (bitmaps are read by Qt itself, JPEG by libjpeg).
+# Wayland one draws into shared memory, so no OpenGL), the offscreen platform a windowless run
+# falls back to where no display can be opened, the Wayland window shell and decorations, and the
+# icon reader the pictures need (bitmaps are read by Qt itself, JPEG by libjpeg).
 qt_plugins=(
   platforms/libqxcb.so
   platforms/libqwayland-generic.so
+  platforms/libqoffscreen.so
   wayland-shell-integration/libxdg-shell.so
   wayland-decoration-client/libbradient.so
   imageformats/libqico.so

@@ -22,3 +22,10 @@ int MessageBox(const std::string& text, const std::string& caption, unsigned fla
 // Installs a handler in place of the real boxes; answers the previous one. An empty handler
 // restores the real boxes.
 TMessageBoxHandler SetMessageBoxHandler(TMessageBoxHandler handler);
+
+// Where no box can be shown (a windowless run without a display), a box is written out as text
+// and answered without a user: a notice with OK, a question with No, any other choice with Cancel.
+int UnshownMessageBoxAnswer(unsigned flags);
+// The box as a block of text: the caption on a line of its own, then the text's lines indented
+// by two spaces, then, for a box that offers a choice, the answer taken; an empty line ends it.
+std::string UnshownMessageBoxText(const TMessageBoxRequest& request, int answer);

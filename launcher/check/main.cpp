@@ -1,6 +1,5 @@
 // quorvane-check: checks a disc as the launcher would read it. See the README.
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "launcher/check/untMainCheck.h"
@@ -22,10 +21,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: quorvane-check [--json] DISC-FOLDER | LAUNCHER-PATH\n");
     return 2;
   }
-  // Pictures with transparency are drawn into the surface through the GUI backend; Qt's
-  // offscreen platform gives it one without any display, and no window is ever made.
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  TQtBackendScope backend(argc, argv);
+  // Pictures with transparency are drawn into the surface through the GUI backend; it needs no
+  // display for that, and no window is ever made.
+  TQtBackendScope backend(argc, argv, TDisplayUse::None);
   RegisterQtPictureFormats();
   std::string launcher = platform::AbsolutePath(target);
   while (launcher.size() > 1 && launcher.back() == '/') launcher.pop_back();

@@ -68,10 +68,12 @@ done < <(find "$disc/.launcher" -type f \( -name '*.so*' -o -name quorvane \) -p
 if [[ ${#problems[@]} -eq 0 ]]; then pass "every library and plugin on the disc needs only the disc's libraries and the system's"
 else fail "${problems[*]}"; fi
 
-# 3. The X11 and Wayland platforms are there, and Qt is told where.
-if [[ -f "$disc/.launcher/plugins/platforms/libqxcb.so" && -f "$disc/.launcher/plugins/platforms/libqwayland-generic.so" ]] &&
+# 3. The X11 and Wayland platforms are there, the offscreen one for a windowless run without a
+# display, and Qt is told where.
+if [[ -f "$disc/.launcher/plugins/platforms/libqxcb.so" && -f "$disc/.launcher/plugins/platforms/libqwayland-generic.so" &&
+  -f "$disc/.launcher/plugins/platforms/libqoffscreen.so" ]] &&
   grep -qx 'Plugins=plugins' "$disc/.launcher/qt.conf"; then
-  pass "the X11 and Wayland platform plugins and qt.conf are beside the launcher"
+  pass "the X11, Wayland and offscreen platform plugins and qt.conf are beside the launcher"
 else fail "platform plugins or qt.conf missing: $(cd "$disc/.launcher" && find . -name '*.so' -path '*platforms*' -o -name qt.conf)"; fi
 
 # 4. No object asks for a C library newer than the oldest system the disc is made for.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end test of the picture-controls example under Xvfb: composed colours on the screen,
 # hover, a drag off a pressed picture, clicks, double clicks, Tab, and picture B dragged on its
-# 10-pixel grid and moved with an arrow key, taking picture C along.
+# 10-pixel grid and moved with an arrow key, taking picture C along; and its start without a display.
 # Usage: picture-controls.sh <picture-controls executable>
 set -uo pipefail
 exe=$1
@@ -203,5 +203,14 @@ check_pixel "C at 60 over B at its new centre" 414 273 "$(blend $((colour_c)) "$
 
 kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
 pid=""
+
+# 7. Without a display the example cannot show its window: exit code 1 and one line, no abort.
+(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_SESSION_TYPE -u QT_QPA_PLATFORM -u QV_EXAMPLE_LOG \
+  timeout 60 "$exe" >"$work/out.log" 2>"$work/err.log")
+rc=$?
+if [[ $rc -eq 1 && ! -s "$work/out.log" ]] &&
+   [[ "$(cat "$work/err.log")" == "$(basename "$exe"): cannot open a display (DISPLAY and WAYLAND_DISPLAY are not set)" ]]; then
+  pass "without a display: exit code 1 and one line"
+else fail "without a display: exit code $rc, stderr: $(cat "$work/err.log")"; fi
 echo "$passes passed, $failures failed"
 [[ $failures -eq 0 ]]

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end tests: the real executable under Xvfb, driven with xdotool, looked at in screenshots.
-# Usage: run.sh <quorvane executable> <source folder>
+# Usage: run.sh <quorvane executable> <source folder> [<quorvane-check executable>]
 set -uo pipefail
 exe=$1
 src=$2
+checker=${3:-$(dirname "$exe")/quorvane-check}
 work=$(mktemp -d)
 failures=0
 passes=0
@@ -227,6 +228,84 @@ else
   fail "no install question in the windowless run"
   kill "$pid" 2>/dev/null
 fi
+
+# 4. Without a display: no X server, no Wayland compositor, no platform chosen by the user.
+nodisplay() { env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_SESSION_TYPE -u QT_QPA_PLATFORM "$@"; }
+unset QUORVANE_DEMO_LOG
+# A windowed start ends at once with exit code 1 and one line, without an abort or a core file.
+no_window_start() {  # what, expected reason in the line, then the environment's changes
+  local what=$1 reason=$2 rc lines
+  shift 2
+  rm -f "$work/disc/"core*
+  (cd "$work/disc" && nodisplay "$@" timeout 60 ./quorvane >"$work/out.log" 2>"$work/err.log")
+  rc=$?
+  lines=$(wc -l <"$work/err.log")
+  if [[ $rc -eq 1 && $lines -eq 1 && ! -s "$work/out.log" ]] &&
+     grep -qxF "quorvane: cannot open a display ($reason)" "$work/err.log"; then
+    pass "$what: exit code 1 and one line ($(cat "$work/err.log"))"
+  else
+    fail "$what: exit code $rc, $lines lines on stderr:"; sed 's/^/  stderr: /' "$work/err.log"
+  fi
+  if compgen -G "$work/disc/core*" >/dev/null; then fail "$what left a core file"; fi
+}
+no_window_start "windowed start with DISPLAY unset" "DISPLAY and WAYLAND_DISPLAY are not set"
+# A display number no server serves: well above the test server's own.
+absent=$(( $(head -n1 "$work/display") + 500 ))
+while [[ -e "/tmp/.X11-unix/X$absent" ]]; do absent=$((absent + 1)); done
+no_window_start "windowed start with DISPLAY naming no server" \
+  "no X server answers at DISPLAY=:$absent, WAYLAND_DISPLAY is not set" DISPLAY=":$absent"
+
+# The windowless run goes on: its boxes are written to stderr, the install question is answered No,
+# so the refusal's failure report follows and the run ends with exit code 1.
+export QUORVANE_DEMO_LOG="$work/demo.log"
+rm -f "$QUORVANE_DEMO_LOG"
+(cd "$work/disc" && nodisplay timeout 60 ./quorvane /NOGUI >"$work/out.log" 2>"$work/err.log")
+rc=$?
+question=$'Quorvane +:\n  Demo Codec is not installed\n\n  You MUST install it to view the feature.\n\n  Do you wish to install now?\n  Answered No: there is no display to ask on.\n'
+failure_report=$'\nApplication Error:\n  Exception Exception in module quorvane at [0-9A-F]{16}\\.\n  User aborted installation of Demo Codec\\.$'
+err=$(cat "$work/err.log")
+if [[ $rc -eq 1 ]]; then pass "windowless run without a display, question refused: exit code 1"
+else fail "windowless run without a display: exit code $rc"; fi
+if [[ "$err" == "$question"* && "${err#"$question"}" =~ ^$failure_report ]]; then
+  pass "the question and the failure report are written to stderr, one block each"
+else fail "stderr of the windowless run without a display:"; sed 's/^/  stderr: /' "$work/err.log"; fi
+if [[ -e "$QUORVANE_DEMO_LOG" ]]; then fail "something ran after the refused question: $(cat "$QUORVANE_DEMO_LOG")"
+else pass "nothing runs after the question is refused without a display"; fi
+
+# With the codec in place nothing is asked: the windowless run plays the feature and ends with 0.
+cp -r "$work/disc" "$work/codec-disc"
+rm -f "$work/codec-disc/quorvane" && ln -s "$exe" "$work/codec-disc/quorvane"
+mkdir -p "$work/codec-disc/Codecs" && cp "$work/codec-disc/Players/demoplayer.dll" "$work/codec-disc/Codecs/democodec.ax"
+rm -f "$QUORVANE_DEMO_LOG"
+(cd "$work/codec-disc" && nodisplay timeout 60 ./quorvane /nogui >"$work/out.log" 2>"$work/err.log")
+rc=$?
+for _ in $(seq 50); do grep -q "^arg: $work/codec-disc/Video/feature.avi" "$QUORVANE_DEMO_LOG" 2>/dev/null && break; sleep 0.1; done
+if [[ $rc -eq 0 && ! -s "$work/err.log" ]] && grep -q "^arg: $work/codec-disc/Video/feature.avi" "$QUORVANE_DEMO_LOG" 2>/dev/null; then
+  pass "a windowless run without a display plays the feature and ends with exit code 0, silent"
+else
+  fail "windowless run with the codec, without a display: exit code $rc, run log: $(cat "$QUORVANE_DEMO_LOG" 2>/dev/null)"
+  sed 's/^/  stderr: /' "$work/err.log"
+fi
+unset QUORVANE_DEMO_LOG
+
+(cd "$work/empty" && nodisplay timeout 60 ./quorvane /NOGUI >"$work/out.log" 2>"$work/err.log")
+rc=$?
+if [[ $rc -eq 1 ]] && grep -qx 'Application Error:' "$work/err.log"; then
+  pass "windowless run without configuration and display: the failure report on stderr, exit code 1"
+else fail "windowless run without configuration and display: exit code $rc"; sed 's/^/  stderr: /' "$work/err.log"; fi
+
+# quorvane-check needs no display: without one, or with a platform that cannot start, it finds
+# what it finds with one.
+(cd "$work" && timeout 60 "$checker" disc >"$work/check-display.log" 2>/dev/null)
+rc_display=$?
+for how in "nodisplay" "nodisplay DISPLAY=:$absent QT_QPA_PLATFORM=xcb"; do
+  # shellcheck disable=SC2086
+  (cd "$work" && $how timeout 60 "$checker" disc >"$work/check.log" 2>/dev/null)
+  rc=$?
+  if [[ $rc -eq $rc_display && -s "$work/check.log" ]] && cmp -s "$work/check-display.log" "$work/check.log"; then
+    pass "quorvane-check without a display ($how) finds what it finds with one (exit code $rc)"
+  else fail "quorvane-check without a display ($how): exit code $rc (with one: $rc_display)"; diff "$work/check-display.log" "$work/check.log" | head; fi
+done
 
 echo "$passes passed, $failures failed"
 [[ $failures -eq 0 ]]

@@ -26,7 +26,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/PixelMemory.h"
 #include "toolkit/ComCtrls.h"
@@ -477,6 +479,12 @@ public:
   TDeviceContext& ScreenDC() override { return FScreenDC; }
 
   int ShowMessageBox(const TMessageBoxRequest& request) override {
+    if (!FDisplay) {
+      const int answer = UnshownMessageBoxAnswer(request.Flags);
+      std::fputs(UnshownMessageBoxText(request, answer).c_str(), stderr);
+      std::fflush(stderr);
+      return answer;
+    }
     QMessageBox box;
     box.setWindowTitle(QString::fromStdString(request.Caption));
     box.setText(QString::fromStdString(request.Text));
@@ -564,6 +572,8 @@ public:
     QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->depth() : 32;
   }
+  // Without a display nothing is ever seen: message boxes are written out instead.
+  void SetDisplay(bool display) { FDisplay = display; }
 
 private:
   QApplication FApp;
@@ -572,9 +582,131 @@ private:
   QPainter FScreenPainter;
   QtDeviceContext FScreenDC;
   bool FQuitRequested = false;
+  bool FDisplay = true;
 };
 
-TQtBackendScope::TQtBackendScope(int& argc, char** argv) : FBackend(std::make_unique<QtBackend>(argc, argv)) {
+namespace {
+
+// Qt's messages while the platform starts are held back: where no display opens they only say so
+// at length, in Qt's words, and the program's own line says it once. Where one opens they are
+// passed on as they came. Threads decoding pictures may log meanwhile, hence the lock.
+struct THeldMessage {
+  QtMsgType Type;
+  std::string File, Function, Category;
+  int Line;
+  QString Text;
+};
+
+struct TPlatformStart {
+  std::vector<THeldMessage> Held;
+  std::string NoDisplayLine;
+};
+
+std::mutex gPlatformStartLock;
+TPlatformStart* gPlatformStart = nullptr;
+// The handler before ours: what was held goes to it, and so does what comes after holding ended.
+QtMessageHandler gPassOnHandler = nullptr;
+
+[[noreturn]] void EndWithoutDisplay(const std::string& line) {
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(nullptr);
+  // Nothing of the program has run yet, and the threads it has started may still be at work:
+  // ending here leaves nothing half torn down behind.
+  std::_Exit(1);
+}
+
+void PassOn(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (gPassOnHandler) gPassOnHandler(type, context, text);
+  else std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+void HoldStartMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  std::unique_lock lock(gPlatformStartLock);
+  if (!gPlatformStart) {
+    lock.unlock();
+    PassOn(type, context, text);
+    return;
+  }
+  // Qt ends the program with a fatal message when none of its platforms started.
+  if (type == QtFatalMsg) EndWithoutDisplay(gPlatformStart->NoDisplayLine);
+  gPlatformStart->Held.push_back({type, context.file ? context.file : "", context.function ? context.function : "",
+                                  context.category ? context.category : "", context.line, text});
+}
+
+// Sets the platforms to try for the time the application object is made (programs started later
+// must not inherit them), and holds Qt's messages meanwhile.
+class TPlatformStartScope {
+public:
+  TPlatformStartScope(const std::string& platforms, std::string noDisplayLine) : FPlatforms(platforms) {
+    if (!FPlatforms.empty()) {
+      FHadValue = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+      FValue = qgetenv("QT_QPA_PLATFORM");
+      qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(FPlatforms));
+    }
+    std::lock_guard lock(gPlatformStartLock);
+    FStart.NoDisplayLine = std::move(noDisplayLine);
+    gPlatformStart = &FStart;
+    gPassOnHandler = qInstallMessageHandler(HoldStartMessage);
+  }
+  ~TPlatformStartScope() { End(); }
+  TPlatformStartScope(const TPlatformStartScope&) = delete;
+  TPlatformStartScope& operator=(const TPlatformStartScope&) = delete;
+
+  // Stops holding; answers what was held.
+  std::vector<THeldMessage> End() {
+    std::vector<THeldMessage> held;
+    {
+      std::lock_guard lock(gPlatformStartLock);
+      if (gPlatformStart != &FStart) return held;
+      held.swap(FStart.Held);
+      gPlatformStart = nullptr;
+    }
+    qInstallMessageHandler(gPassOnHandler);
+    if (!FPlatforms.empty()) {
+      if (FHadValue) qputenv("QT_QPA_PLATFORM", FValue);
+      else qunsetenv("QT_QPA_PLATFORM");
+    }
+    return held;
+  }
+  static void PassOnHeld(const std::vector<THeldMessage>& held) {
+    for (const THeldMessage& m : held) {
+      const QMessageLogContext context(m.File.empty() ? nullptr : m.File.c_str(), m.Line,
+                                       m.Function.empty() ? nullptr : m.Function.c_str(),
+                                       m.Category.empty() ? nullptr : m.Category.c_str());
+      PassOn(m.Type, context, m.Text);
+    }
+  }
+
+private:
+  std::string FPlatforms;
+  bool FHadValue = false;
+  QByteArray FValue;
+  TPlatformStart FStart;
+};
+
+}  // namespace
+
+TQtBackendScope::TQtBackendScope(int& argc, char** argv, TDisplayUse use) {
+  const std::string chosen = ChosenPlatforms(argc, argv, std::getenv("QT_QPA_PLATFORM"));
+  const char* const waylandDisplay = std::getenv("WAYLAND_DISPLAY");
+  const std::string platforms = PlatformsToTry(use, chosen, std::getenv("XDG_SESSION_TYPE"), waylandDisplay);
+  const std::string line = NoDisplayLine(argc > 0 ? argv[0] : nullptr, use == TDisplayUse::None ? platforms : chosen,
+                                         std::getenv("DISPLAY"), waylandDisplay);
+  bool display = use != TDisplayUse::None;
+  {
+    TPlatformStartScope start(platforms, line);
+    FBackend = std::make_unique<QtBackend>(argc, argv);
+    const std::vector<THeldMessage> held = start.End();
+    // The fallback counts as "no display" only where this program put it in; a user who asks
+    // for it gets boxes as anywhere else.
+    if (display && !platforms.empty() && QGuiApplication::platformName() == QLatin1String(kNoDisplayPlatform)) {
+      if (use == TDisplayUse::Windows) EndWithoutDisplay(line);
+      display = false;
+    } else {
+      TPlatformStartScope::PassOnHeld(held);
+    }
+  }
+  FBackend->SetDisplay(display);
   RegisterQtPictureFormats();
   SetBackend(FBackend.get());
 }
