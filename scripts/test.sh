@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test (unit, GUI on Qt's offscreen
-# platform, end-to-end under Xvfb, and the readers and pixel code under the sanitizers). Exits
-# non-zero when anything fails.
+# platform, end-to-end under Xvfb, and the readers and pixel code under the sanitizers), then the
+# Windows leg: the same source cross-built with MinGW-w64 and its tests under Wine
+# (scripts/test-windows.sh, which also runs alone). Exits non-zero when anything fails.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${QV_BUILD_DIR:-$root/build}"
@@ -28,6 +29,8 @@ cmake -S "$root" -B "${QV_RELEASE_BUILD_DIR:-$root/build-release}" -G Ninja -DCM
   -DQV_TESTS=OFF -DQV_BENCH=OFF >/dev/null
 cmake --build "${QV_RELEASE_BUILD_DIR:-$root/build-release}" -j"$jobs" --target quorvane quorvane-check
 
-# Everything, with CTest's summary last.
-cd "$build"
-ctest --output-on-failure -j"$jobs" --timeout 600
+# Everything, with CTest's summary.
+(cd "$build" && ctest --output-on-failure -j"$jobs" --timeout 600)
+
+# The Windows leg, with its own summary last.
+"$root/scripts/test-windows.sh"
