@@ -6,7 +6,8 @@
 #include <cstring>
 #include <string>
 
-#if defined(__x86_64__) && defined(__LP64__)
+// Every x86-64 system has SSE2, 64-bit Windows (whose longs stay 32 bits wide) as much as Linux.
+#if defined(__x86_64__)
 #include <emmintrin.h>
 #define QV_DIB_X86 1
 #endif
