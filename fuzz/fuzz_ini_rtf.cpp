@@ -2,9 +2,10 @@
 // them) and rich text for the notes panel.
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
-#include <unistd.h>
 
 #include "platform/Profile.h"
 #include "toolkit/ComCtrls.h"
@@ -14,7 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TRichDocument document;
   if (ParseRichText(text, document, TAlignment::taLeftJustify)) (void)document.Text();
 
-  static const std::string file = "/tmp/qv-fuzz-ini-" + std::to_string(getpid()) + ".ini";
+  // One file per fuzzing process, so that parallel jobs do not read each other's input.
+  static const std::string file =
+      (std::filesystem::temp_directory_path() / ("qv-fuzz-ini-" + std::to_string(std::random_device{}()) + ".ini")).string();
   std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
   for (const char* section : {"Item1", "Main", "Version Checking", ""})
     for (const char* key : {"MainFile", "Path", "File", ""})

@@ -2,7 +2,6 @@
 // UTF-8, decoding it once more changes nothing but a leading mark, and every value read from them is
 // valid UTF-8 of at most 2047 characters. The first input byte chooses a byte-order mark to put
 // in front, so that every encoding is reached.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
