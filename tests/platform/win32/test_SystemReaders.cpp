@@ -56,8 +56,13 @@ TEST(SystemReaders, TheProfileReaderReadsAsTheSystemDoes) {
       {"long values are cut to 2047", "[S]\r\nK=" + longValue + "\r\n", "S", "K", longValue.substr(0, 2047)},
       {"UTF-16 with its mark, ASCII text",
        std::string("\xFF\xFE[\0S\0]\0\r\0\n\0K\0=\0u\0t\0f\0\r\0\n\0", 26), "S", "K", "utf"},
+      {"UTF-8 text", "[S]\r\nK=caf\xC3\xA9\r\n", "S", "K", "caf\xC3\xA9"},
       // The system hands out its ANSI code page; we read the file's own encoding into UTF-8.
       {"Windows-1252 text", "[S]\r\nK=caf\xE9\r\n", "S", "K", "caf\xC3\xA9", "caf\xE9"},
+      {"UTF-16 text outside ASCII", std::string("\xFF\xFE[\0S\0]\0\n\0K\0=\0\xE9\0\n\0", 16), "S", "K", "\xC3\xA9",
+       "\xE9"},
+      {"the first of two sections of one name", "[S]\r\nK=first\r\n[S]\r\nK=second\r\nL=later\r\n", "S", "K", "first"},
+      {"a key only in the second section of that name", "[S]\r\nK=first\r\n[S]\r\nL=later\r\n", "S", "L", "DEF"},
       // A comment is a line that starts with ";" to us; to the system it is a key like any other.
       {"a comment line", "[S]\r\n;K=commented\r\nK=real\r\n", "S", ";K", "DEF", "commented"},
   };
