@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "platform/CodePages.h"
+#include "platform/SystemHooks.h"
 #include "platform/Utf.h"
 
 namespace platform {
@@ -51,6 +52,22 @@ std::string FoldName(std::string_view name) {
     AppendUtf8(out, SimpleCaseFold(DecodeUtf8(decoded, pos)));
   }
   return out;
+}
+
+TResolvedPath LookUpNativePath(const std::string& nativePath) {
+  TResolvedPath result;
+  result.Native = nativePath;
+  if (nativePath.empty()) return result;
+  if (SystemLookUpPath(nativePath, result)) return result;
+  const std::string& folder = ProgramFolder();
+  if (!folder.empty() && SystemIsRelativePath(nativePath) &&
+      SystemLookUpPath(SystemJoinPath(folder, nativePath), result)) {
+    result.FromProgramFolder = true;
+    return result;
+  }
+  result = TResolvedPath{};
+  result.Native = nativePath;
+  return result;
 }
 
 void SetProgramFolder(std::string folder) {

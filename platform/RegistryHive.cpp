@@ -69,16 +69,6 @@ std::vector<std::string> SplitPath(std::string_view path) {
   return parts;
 }
 
-void AppendUtf16(std::u16string& out, char32_t cp) {
-  if (cp >= 0x10000) {
-    cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  } else {
-    out.push_back(static_cast<char16_t>(cp));
-  }
-}
-
 // Reads the text of a quoted string or key name starting at `pos` (just after the opening
 // delimiter) up to the unescaped `terminator`. On success `pos` is left after the terminator.
 // An unterminated text gives nothing.

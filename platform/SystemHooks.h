@@ -12,11 +12,19 @@
 namespace platform {
 
 struct TGuid;
+struct TResolvedPath;
 class RegistryStore;
 
 // The code page's text as UTF-8, every byte the page cannot convert becoming U+FFFD. False when the
 // system does not know the page at all (the caller then reads it as Windows-1252).
 bool SystemCodePageToUtf8(unsigned codePage, std::string_view bytes, std::string& out);
+
+// Finds a native path as the system's file systems would: as written and, where they tell letter
+// cases apart, without regard to them. True, with the result filled, when found.
+bool SystemLookUpPath(const std::string& path, TResolvedPath& result);
+// Whether a native path is relative to the working folder (so it may be found beside the program).
+bool SystemIsRelativePath(const std::string& path);
+std::string SystemJoinPath(const std::string& folder, const std::string& name);
 
 // A new version-4 GUID from the system. False when the system refuses.
 bool SystemCreateGuid(TGuid& guid);

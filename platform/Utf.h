@@ -16,6 +16,9 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 // Converts UTF-16 code units to UTF-8. Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 
+// Appends the UTF-16 form of one code point (a surrogate pair beyond U+FFFF).
+void AppendUtf16(std::u16string& out, char32_t codePoint);
+
 // Converts UTF-8 to UTF-16; each malformed byte becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 

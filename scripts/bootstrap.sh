@@ -3,6 +3,8 @@
 # there already. Run as root on Debian 12; without root it prints the one command to run.
 #   scripts/bootstrap.sh          build, tests, demo
 #   scripts/bootstrap.sh --fuzz   also clang and its sanitizer runtime for the fuzz targets
+#   scripts/bootstrap.sh --windows  the Windows build's: the cross compiler, Wine and its fonts,
+#                                   nasm and dpkg-dev (scripts/windows-deps.sh asks for these)
 set -euo pipefail
 
 packages=(
@@ -14,9 +16,12 @@ packages=(
   xdg-utils
   qt6-qpa-plugins qt6-wayland patchelf xorriso icu-devtools
 )
-if [[ "${1:-}" == "--fuzz" ]]; then
-  packages+=(clang libclang-rt-14-dev)
-fi
+case "${1:-}" in
+  --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+  --windows)
+    packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine fonts-wine nasm dpkg-dev googletest
+      cmake ninja-build) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -17,29 +17,7 @@ jobs=$(nproc)
 jpeg_version=2.1.5
 gtest_src=/usr/src/googletest
 
-packages=(
-  g++-mingw-w64-x86-64-posix mingw-w64-tools
-  wine64 wine fonts-wine
-  nasm dpkg-dev googletest cmake ninja-build
-)
-
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  if [[ $(id -u) -ne 0 ]]; then
-    echo "Missing packages. Run as root:"
-    echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}"
-    exit 1
-  fi
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$root/scripts/bootstrap.sh" --windows
 
 now() { date +%s.%N; }
 t_start=$(now)

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/CodePages.h"
+#include "platform/SystemHooks.h"
 
 namespace platform {
 
@@ -87,22 +88,14 @@ bool LookUpExact(const std::string& path, TResolvedPath& result) {
 
 }  // namespace
 
-TResolvedPath LookUpNativePath(const std::string& nativePath) {
-  TResolvedPath result;
-  result.Native = nativePath;
-  if (nativePath.empty()) return result;
-  if (LookUpExact(nativePath, result) || WalkIgnoringCase(nativePath, result)) return result;
-  const std::string& folder = ProgramFolder();
-  if (nativePath[0] != '/' && !folder.empty()) {
-    const std::string fromFolder = folder + (folder.back() == '/' ? "" : "/") + nativePath;
-    if (LookUpExact(fromFolder, result) || WalkIgnoringCase(fromFolder, result)) {
-      result.FromProgramFolder = true;
-      return result;
-    }
-  }
-  result = TResolvedPath{};
-  result.Native = nativePath;
-  return result;
+bool SystemLookUpPath(const std::string& path, TResolvedPath& result) {
+  return LookUpExact(path, result) || WalkIgnoringCase(path, result);
+}
+
+bool SystemIsRelativePath(const std::string& path) { return !path.empty() && path[0] != '/'; }
+
+std::string SystemJoinPath(const std::string& folder, const std::string& name) {
+  return folder + (folder.back() == '/' ? "" : "/") + name;
 }
 
 }  // namespace platform

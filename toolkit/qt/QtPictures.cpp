@@ -7,42 +7,10 @@
 #include <cstring>
 #include <mutex>
 
+#include "toolkit/PictureChecks.h"
 #include "toolkit/Pictures.h"
 
 namespace {
-
-uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-// What a bitmap's headers promise must be possible with the bytes the file has: uncompressed
-// rows must all be there, and no picture may claim more pixels than the file could justify.
-bool BitmapHeaderPlausible(std::span<const uint8_t> b) {
-  if (b.size() < 26 || b[0] != 'B' || b[1] != 'M') return false;
-  const uint32_t offset = Le32(&b[10]), headerSize = Le32(&b[14]);
-  int64_t width, height;
-  uint32_t bpp, compression = 0;
-  if (headerSize == 12) {
-    width = Le16(&b[18]);
-    height = static_cast<int16_t>(Le16(&b[20]));
-    bpp = Le16(&b[24]);
-  } else {
-    if (b.size() < 34 || headerSize < 40) return false;
-    width = static_cast<int32_t>(Le32(&b[18]));
-    height = static_cast<int32_t>(Le32(&b[22]));
-    bpp = Le16(&b[28]);
-    compression = Le32(&b[30]);
-  }
-  if (height < 0) height = -height;
-  if (width <= 0 || height <= 0 || width > 65535 || height > 65535) return false;
-  if (static_cast<size_t>(width * height) > JustifiedPixels(b.size())) return false;
-  const bool uncompressed = compression == 0 || compression == 3 || compression == 6;
-  if (uncompressed) {
-    if (bpp == 0 || bpp > 32) return false;
-    const int64_t stride = ((width * bpp + 31) / 32) * 4;
-    if (static_cast<int64_t>(offset) + stride * height > static_cast<int64_t>(b.size())) return false;
-  }
-  return true;
-}
 
 class TQtGraphic : public TPixelGraphic {
 public:

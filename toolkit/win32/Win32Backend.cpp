@@ -19,16 +19,8 @@ class TWin32DIBSection : public IDIBSection {
 public:
   // nullptr when the system refuses, with its reason as the thread's last error.
   static std::unique_ptr<TWin32DIBSection> Make(int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    // The system makes the section's memory as a new paging-file mapping, whose pages start zeroed.
-    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateDIBSection32(width, height, &bits);
     HDC dc = bitmap ? ::CreateCompatibleDC(nullptr) : nullptr;
     if (!bitmap || !dc || !bits) {
       const DWORD error = ::GetLastError();

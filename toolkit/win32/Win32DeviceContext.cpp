@@ -566,3 +566,15 @@ void TWin32DeviceContext::SetDIBitsToDevice8(int x, int y, int w, int h, const u
   ::StretchDIBits(FDC, x, y, w, h, 0, 0, w, h, rows.data(), reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS,
                   SRCCOPY);
 }
+
+HBITMAP CreateDIBSection32(int width, int height, void** bits) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  // The system makes the section's memory as a new paging-file mapping, whose pages start zeroed.
+  return ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}

@@ -20,6 +20,10 @@ struct TWin32Surface {
   }
 };
 
+// A new 32-bit bottom-up DIB section (its pages start zeroed) and its pixels; nullptr when the
+// system refuses, with its reason as the thread's last error.
+HBITMAP CreateDIBSection32(int width, int height, void** bits);
+
 class TWin32DeviceContext : public TDeviceContext {
 public:
   // Draws on dc, which it does not own. With a surface, dc is a memory device context with that

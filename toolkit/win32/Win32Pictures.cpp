@@ -4,7 +4,7 @@
 #include <span>
 
 #include "toolkit/Pictures.h"
-#include "toolkit/win32/Win32PictureChecks.h"
+#include "toolkit/PictureChecks.h"
 
 #include "platform/win32/Win32Api.h"
 
@@ -95,14 +95,14 @@ class TWICBitmap : public TWICGraphic {
 public:
   QV_CLASS(TBitmap)
   // A bitmap draws opaque: whatever its fourth byte holds, only its colours count.
-  TWICBitmap() : TWICGraphic(GUID_ContainerFormatBmp, "Bitmap image is not valid", false, win32::BitmapHeaderPlausible) {}
+  TWICBitmap() : TWICGraphic(GUID_ContainerFormatBmp, "Bitmap image is not valid", false, BitmapHeaderPlausible) {}
 };
 
 class TWICIcon : public TWICGraphic {
 public:
   QV_CLASS(TIcon)
   // An icon draws over what lies beneath it: its transparent parts leave the background.
-  TWICIcon() : TWICGraphic(GUID_ContainerFormatIco, "Icon image is not valid", true, win32::IconHeaderPlausible) {}
+  TWICIcon() : TWICGraphic(GUID_ContainerFormatIco, "Icon image is not valid", true, IconHeaderPlausible) {}
 };
 
 }  // namespace

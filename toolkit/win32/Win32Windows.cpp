@@ -78,15 +78,8 @@ std::unique_ptr<TPaintBuffer> TakeBuffer(int width, int height) {
       return found;
     }
   auto buffer = std::make_unique<TPaintBuffer>();
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  buffer->Bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  buffer->Bitmap = CreateDIBSection32(width, height, &bits);
   if (!buffer->Bitmap) return nullptr;
   buffer->DC = ::CreateCompatibleDC(nullptr);
   if (!buffer->DC) return nullptr;

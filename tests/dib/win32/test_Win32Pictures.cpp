@@ -9,118 +9,17 @@
 #include <thread>
 #include <vector>
 
+#include "../PictureBytes.h"
 #include "toolkit/Pictures.h"
-#include "toolkit/win32/Win32PictureChecks.h"
 
 #include "platform/win32/Win32Api.h"
 
 namespace {
 
+using namespace picture_bytes;
+
 const std::string kPictures = std::string(QV_TEST_DATA) + "/pictures/";
 const std::string kMalformed = std::string(QV_TEST_DATA) + "/malformed/";
-
-void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-// A bitmap file: the file header, a 40-byte information header, the colour table, the data.
-std::vector<uint8_t> Bitmap(int32_t width, int32_t height, uint16_t bpp, uint32_t compression,
-                            const std::vector<uint32_t>& colours, const std::vector<uint8_t>& data) {
-  const uint32_t offset = 54 + static_cast<uint32_t>(colours.size()) * 4;
-  std::vector<uint8_t> b(offset);
-  b[0] = 'B';
-  b[1] = 'M';
-  Put32(b, 2, offset + static_cast<uint32_t>(data.size()));
-  Put32(b, 10, offset);
-  Put32(b, 14, 40);
-  Put32(b, 18, static_cast<uint32_t>(width));
-  Put32(b, 22, static_cast<uint32_t>(height));
-  Put16(b, 26, 1);
-  Put16(b, 28, bpp);
-  Put32(b, 30, compression);
-  Put32(b, 34, static_cast<uint32_t>(data.size()));
-  Put32(b, 46, static_cast<uint32_t>(colours.size()));
-  for (size_t i = 0; i < colours.size(); ++i) Put32(b, 54 + i * 4, colours[i]);
-  b.insert(b.end(), data.begin(), data.end());
-  return b;
-}
-
-// An icon file of one entry holding `image` (a bitmap without its file header, or a PNG).
-std::vector<uint8_t> Icon(const std::vector<uint8_t>& image, uint16_t type = 1) {
-  std::vector<uint8_t> b(22);
-  Put16(b, 2, type);
-  Put16(b, 4, 1);
-  b[6] = 2;
-  b[7] = 2;
-  Put16(b, 10, 1);
-  Put16(b, 12, 32);
-  Put32(b, 14, static_cast<uint32_t>(image.size()));
-  Put32(b, 18, 22);
-  b.insert(b.end(), image.begin(), image.end());
-  return b;
-}
-
-// A 2 x 2 icon image of 32 bits: header, colour rows, mask rows.
-std::vector<uint8_t> IconImage(int32_t width = 2, int32_t doubledHeight = 4, size_t cut = 0) {
-  std::vector<uint8_t> b(40 + 2 * 2 * 4 + 2 * 4);
-  Put32(b, 0, 40);
-  Put32(b, 4, static_cast<uint32_t>(width));
-  Put32(b, 8, static_cast<uint32_t>(doubledHeight));
-  Put16(b, 12, 1);
-  Put16(b, 14, 32);
-  for (size_t i = 40; i < 56; ++i) b[i] = 0x80;
-  b.resize(b.size() - cut);
-  return b;
-}
-
-std::vector<uint8_t> PngHeader(uint32_t width, uint32_t height) {
-  std::vector<uint8_t> b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
-  for (uint32_t v : {width, height})
-    for (int i = 3; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  b.insert(b.end(), {8, 6, 0, 0, 0, 0, 0, 0, 0});
-  return b;
-}
-
-TEST(Win32PictureChecks, HeadersThatClaimMoreThanTheFileHoldsAreRefused) {
-  const std::vector<uint8_t> row(4, 0);  // one 24-bit pixel and its padding
-  struct TCase {
-    const char* Name;
-    std::vector<uint8_t> Bytes;
-    bool Plausible;
-  } bitmaps[] = {
-      {"one pixel", Bitmap(1, 1, 24, 0, {}, row), true},
-      {"top-down", Bitmap(1, -1, 24, 0, {}, row), true},
-      {"no rows", Bitmap(1, 1, 24, 0, {}, {}), false},
-      {"zero wide", Bitmap(0, 1, 24, 0, {}, row), false},
-      {"too wide", Bitmap(65536, 1, 24, 0, {}, std::vector<uint8_t>(65536 * 3)), false},
-      {"run-length, more pixels than justified", Bitmap(65535, 65535, 8, 1, {0}, {0, 1}), false},
-      {"run-length, rows not counted", Bitmap(100, 100, 8, 1, {0}, {0, 1}), true},
-      {"no bits per pixel", Bitmap(1, 1, 0, 0, {}, row), false},
-      {"not a bitmap", std::vector<uint8_t>(60, 'x'), false},
-  };
-  for (const TCase& c : bitmaps) EXPECT_EQ(win32::BitmapHeaderPlausible(c.Bytes), c.Plausible) << c.Name;
-
-  std::vector<uint8_t> twoEntries = Icon(IconImage());
-  Put16(twoEntries, 4, 2);  // a second entry, which the directory has no room for
-  std::vector<uint8_t> outside = Icon(IconImage());
-  Put32(outside, 18, 4000);
-  TCase icons[] = {
-      {"2 x 2", Icon(IconImage()), true},
-      {"a cursor", Icon(IconImage(), 2), false},
-      {"no entries", std::vector<uint8_t>{0, 0, 1, 0, 0, 0}, false},
-      {"a second entry that is none", twoEntries, false},
-      {"image outside the file", outside, false},
-      {"colour rows cut short", Icon(IconImage(2, 4, 12)), false},
-      {"huge claim", Icon(IconImage(65535, 2 * 65535)), false},
-      {"PNG", Icon(PngHeader(16, 16)), true},
-      {"huge PNG", Icon(PngHeader(60000, 60000)), false},
-  };
-  for (const TCase& c : icons) EXPECT_EQ(win32::IconHeaderPlausible(c.Bytes), c.Plausible) << c.Name;
-}
 
 std::string Failure(const std::string& file) {
   try {

@@ -1,10 +1,8 @@
-#include "toolkit/win32/Win32PictureChecks.h"
+#include "toolkit/PictureChecks.h"
 
 #include <algorithm>
 
 #include "toolkit/Pictures.h"
-
-namespace win32 {
 
 namespace {
 
@@ -82,5 +80,3 @@ bool IconHeaderPlausible(std::span<const uint8_t> b) {
   }
   return true;
 }
-
-}  // namespace win32
