@@ -220,6 +220,12 @@ TWindowCore::~TWindowCore() {
   if (FHintFor) HideHintWindow();
   if (FWindow) {
     const HWND window = FWindow;
+    // A child window that goes with the focus would make the system hand the focus to its
+    // parent, and the toolkit would hear of a focus it never gave: the toolkit has already let go
+    // of the control, so the focus goes nowhere.
+    const HWND focus = ::GetFocus();
+    if (focus && (::GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD) && (focus == window || ::IsChild(window, focus)))
+      ::SetFocus(nullptr);
     ::DestroyWindow(window);
     // A window the system would not destroy (another thread's) no longer reaches this core.
     if (FWindow) Detach();
