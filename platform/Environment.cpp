@@ -1,5 +1,9 @@
 #include "platform/Environment.h"
 
+#include <cstring>
+
+#include "platform/SystemHooks.h"
+
 namespace platform {
 
 std::string ExpandEnvironmentText(const std::string& text) {
@@ -23,6 +27,23 @@ std::string ExpandEnvironmentText(const std::string& text) {
   }
   out.append(text, pos, std::string::npos);
   return out;
+}
+
+DWORD ExpandEnvironmentStringsA(const char* src, char* dst, DWORD size) {
+  if (!src) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const std::optional<std::string> expanded = SystemExpandEnvironment(src);
+  if (!expanded) return 0;
+  // The sizes are those of the UTF-8 text the program sees.
+  const DWORD needed = static_cast<DWORD>(expanded->size() + 1);
+  if (dst && size >= needed) {
+    std::memcpy(dst, expanded->c_str(), needed);
+  } else if (dst && size > 0) {
+    dst[0] = '\0';
+  }
+  return needed;
 }
 
 }  // namespace platform

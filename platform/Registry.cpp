@@ -181,19 +181,24 @@ LONG RegOpenKeyExA(HKEY key, const char* subKey, DWORD options, DWORD samDesired
   return ERROR_SUCCESS;
 }
 
-LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* type,
+LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* /*reserved*/, DWORD* type,
                       std::uint8_t* data, DWORD* size) {
   if (data && !size) return ERROR_INVALID_PARAMETER;
   std::optional<RegistryValue> value;
   std::string name = valueName ? valueName : "";
+  auto fromSystem = [&]() -> LONG {
+    RegistryValue found;
+    const LONG status = SystemRegQueryValue(key, name, found);
+    if (status == ERROR_SUCCESS) value = std::move(found);
+    return status;
+  };
   if (auto predefined = PredefinedRoot(key)) {
-    auto store = CurrentStore();
-    if (!store) return SystemRegQueryValueEx(key, valueName, reserved, type, data, size);
-    value = store->QueryValue(*predefined, "", name);
+    if (auto store = CurrentStore()) value = store->QueryValue(*predefined, "", name);
+    else if (const LONG status = fromSystem(); status != ERROR_SUCCESS) return status;
   } else if (IsOpenKey(key)) {
     value = key->store->QueryValue(key->root, key->path, name);
-  } else {
-    return SystemRegQueryValueEx(key, valueName, reserved, type, data, size);
+  } else if (const LONG status = fromSystem(); status != ERROR_SUCCESS) {
+    return status;
   }
   if (!value) return ERROR_FILE_NOT_FOUND;
 

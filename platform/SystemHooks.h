@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,7 @@ namespace platform {
 struct TGuid;
 struct TResolvedPath;
 class RegistryStore;
+struct RegistryValue;
 
 // The code page's text as UTF-8, every byte the page cannot convert becoming U+FFFD. False when the
 // system does not know the page at all (the caller then reads it as Windows-1252).
@@ -25,6 +27,10 @@ bool SystemLookUpPath(const std::string& path, TResolvedPath& result);
 // Whether a native path is relative to the working folder (so it may be found beside the program).
 bool SystemIsRelativePath(const std::string& path);
 std::string SystemJoinPath(const std::string& folder, const std::string& name);
+
+// The text with its environment references expanded by the system's rules; nothing when the
+// system fails (the last error says why).
+std::optional<std::string> SystemExpandEnvironment(const std::string& text);
 
 // A new version-4 GUID from the system. False when the system refuses.
 bool SystemCreateGuid(TGuid& guid);
@@ -53,8 +59,9 @@ std::shared_ptr<const RegistryStore> SystemRegistryStore();
 // The Wine prefix the program reads when no test names one; empty where there is none.
 std::string SystemWinePrefixPath();
 LONG SystemRegOpenKeyEx(HKEY key, const char* subKey, DWORD options, DWORD samDesired, HKEY* result);
-LONG SystemRegQueryValueEx(HKEY key, const char* valueName, DWORD* reserved, DWORD* type,
-                           std::uint8_t* data, DWORD* size);
+// A value of a key of the system's own registry, in the stores' form (text as UTF-8 without its
+// terminator); the registry's error code when there is none.
+LONG SystemRegQueryValue(HKEY key, const std::string& valueName, RegistryValue& value);
 LONG SystemRegCloseKey(HKEY key);
 
 }  // namespace platform

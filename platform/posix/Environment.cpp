@@ -1,8 +1,8 @@
 #include "platform/Environment.h"
 
 #include <cstdlib>
-#include <cstring>
 
+#include "platform/SystemHooks.h"
 #include "platform/Utf.h"
 
 extern char** environ;
@@ -26,19 +26,6 @@ void SetEnvironmentVariableText(const std::string& name, const std::optional<std
   else ::unsetenv(name.c_str());
 }
 
-DWORD ExpandEnvironmentStringsA(const char* src, char* dst, DWORD size) {
-  if (!src) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  std::string expanded = ExpandEnvironmentText(src);
-  DWORD needed = static_cast<DWORD>(expanded.size() + 1);
-  if (dst && size >= needed) {
-    std::memcpy(dst, expanded.c_str(), needed);
-  } else if (dst && size > 0) {
-    dst[0] = '\0';
-  }
-  return needed;
-}
+std::optional<std::string> SystemExpandEnvironment(const std::string& text) { return ExpandEnvironmentText(text); }
 
 }  // namespace platform

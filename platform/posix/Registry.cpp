@@ -38,9 +38,7 @@ LONG SystemRegOpenKeyEx(HKEY, const char*, DWORD, DWORD, HKEY* result) {
   return ERROR_INVALID_HANDLE;
 }
 
-LONG SystemRegQueryValueEx(HKEY, const char*, DWORD*, DWORD*, std::uint8_t*, DWORD*) {
-  return ERROR_INVALID_HANDLE;
-}
+LONG SystemRegQueryValue(HKEY, const std::string&, RegistryValue&) { return ERROR_INVALID_HANDLE; }
 
 LONG SystemRegCloseKey(HKEY) { return ERROR_INVALID_HANDLE; }
 

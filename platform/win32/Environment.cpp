@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/SystemHooks.h"
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/WideText.h"
 
@@ -35,12 +36,8 @@ void SetEnvironmentVariableText(const std::string& name, const std::optional<std
   if (value && value->empty()) ::SetEnvironmentVariableW(wideName.c_str(), L"");
 }
 
-DWORD ExpandEnvironmentStringsA(const char* src, char* dst, DWORD size) {
-  if (!src) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  const std::wstring wide = win32::Wide(src);
+std::optional<std::string> SystemExpandEnvironment(const std::string& text) {
+  const std::wstring wide = win32::Wide(text);
   std::vector<wchar_t> buffer(wide.size() + 256);
   ::DWORD got;
   while ((got = ::ExpandEnvironmentStringsW(wide.c_str(), buffer.data(), static_cast<::DWORD>(buffer.size()))) >
@@ -48,18 +45,9 @@ DWORD ExpandEnvironmentStringsA(const char* src, char* dst, DWORD size) {
     buffer.resize(got);
   if (got == 0) {
     SetLastError(::GetLastError());
-    return 0;
+    return std::nullopt;
   }
-  // The sizes are those of the UTF-8 text the program sees.
-  const std::string expanded = win32::Narrow(std::wstring_view(buffer.data(), got - 1));
-  const DWORD needed = static_cast<DWORD>(expanded.size() + 1);
-  if (dst && size >= needed) {
-    expanded.copy(dst, expanded.size());
-    dst[expanded.size()] = '\0';
-  } else if (dst && size > 0) {
-    dst[0] = '\0';
-  }
-  return needed;
+  return win32::Narrow(std::wstring_view(buffer.data(), got - 1));
 }
 
 }  // namespace platform

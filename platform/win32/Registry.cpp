@@ -49,10 +49,9 @@ LONG SystemRegOpenKeyEx(HKEY key, const char* subKey, DWORD options, DWORD samDe
   return ERROR_SUCCESS;
 }
 
-LONG SystemRegQueryValueEx(HKEY key, const char* valueName, DWORD* /*reserved*/, DWORD* type, std::uint8_t* data,
-                           DWORD* size) {
-  const std::wstring name = win32::Wide(valueName ? valueName : "");
-  // The whole value first, in the system's form, so that its size can be given in ours.
+LONG SystemRegQueryValue(HKEY key, const std::string& valueName, RegistryValue& value) {
+  const std::wstring name = win32::Wide(valueName);
+  // The whole value, in the system's form.
   std::vector<BYTE> raw(256);
   ::DWORD rawType = 0;
   ::LONG status;
@@ -67,28 +66,17 @@ LONG SystemRegQueryValueEx(HKEY key, const char* valueName, DWORD* /*reserved*/,
     break;
   }
   if (status != ERROR_SUCCESS) return status;
-
-  std::string bytes;
+  value.type = rawType;
   if (IsRegistryTextType(rawType)) {
     // UTF-16 as stored, often with its terminators and sometimes without: the text up to the
-    // last non-NUL unit, then the NULs our form ends with.
+    // last non-NUL unit (of a single string, up to its first NUL).
     std::wstring_view text(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / sizeof(wchar_t));
     while (!text.empty() && text.back() == L'\0') text.remove_suffix(1);
     if (rawType != REG_MULTI_SZ) text = text.substr(0, text.find(L'\0'));
-    bytes = win32::Narrow(text);
-    bytes.push_back('\0');
-    if (rawType == REG_MULTI_SZ) bytes.push_back('\0');
+    value.data = win32::Narrow(text);
   } else {
-    bytes.assign(raw.begin(), raw.end());
+    value.data.assign(raw.begin(), raw.end());
   }
-  if (type) *type = rawType;
-  if (!size) return ERROR_SUCCESS;
-  const DWORD needed = static_cast<DWORD>(bytes.size());
-  const DWORD room = *size;
-  *size = needed;
-  if (!data) return ERROR_SUCCESS;
-  if (room < needed) return ERROR_MORE_DATA;
-  bytes.copy(reinterpret_cast<char*>(data), bytes.size());
   return ERROR_SUCCESS;
 }
 

@@ -55,16 +55,6 @@ uint32_t Cover(uint32_t colour, uint32_t cover, uint32_t d) {
   return out;
 }
 
-HBITMAP MakeSection(int width, int height, bool topDown, void** bits) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = topDown ? -height : height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  return ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
-}
 
 // The picture a mask is drawn in: top-down, grown as needed, one per thread.
 class TScratch {
@@ -76,7 +66,7 @@ public:
     width = std::max(width, FWidth);
     height = std::max(height, FHeight);
     void* bits = nullptr;
-    FBitmap = MakeSection(width, height, true, &bits);
+    FBitmap = CreateDIBSection32(width, -height, &bits);
     if (!FBitmap) return false;
     FDC = ::CreateCompatibleDC(nullptr);
     if (!FDC) {
@@ -434,20 +424,14 @@ void TWin32DeviceContext::DrawPixels(int x, int y, const TPixelView& pixels) {
   const uint8_t* lowest = step >= 0 ? pixels.Origin : pixels.Origin + (pixels.Height - 1) * step;
   if (!pixels.HasAlpha) {
     // GDI reads the rows as the view stores them: top-down for a positive step, else bottom-up.
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = static_cast<LONG>(rowBytes / 4);
-    info.bmiHeader.biHeight = step >= 0 ? -pixels.Height : pixels.Height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = BitmapInfo32(static_cast<int>(rowBytes / 4), step >= 0 ? -pixels.Height : pixels.Height);
     ::StretchDIBits(FDC, x, y, pixels.Width, pixels.Height, 0, 0, pixels.Width, pixels.Height, lowest, &info,
                     DIB_RGB_COLORS, SRCCOPY);
     return;
   }
   // GDI blends premultiplied colours: they are made in a picture of their own.
   void* bits = nullptr;
-  HBITMAP section = MakeSection(pixels.Width, pixels.Height, true, &bits);
+  HBITMAP section = CreateDIBSection32(pixels.Width, -pixels.Height, &bits);
   if (!section) return;
   HDC memory = ::CreateCompatibleDC(FDC);
   if (!memory) {
@@ -567,7 +551,7 @@ void TWin32DeviceContext::SetDIBitsToDevice8(int x, int y, int w, int h, const u
                   SRCCOPY);
 }
 
-HBITMAP CreateDIBSection32(int width, int height, void** bits) {
+BITMAPINFO BitmapInfo32(int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = width;
@@ -575,6 +559,11 @@ HBITMAP CreateDIBSection32(int width, int height, void** bits) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+HBITMAP CreateDIBSection32(int width, int height, void** bits) {
+  const BITMAPINFO info = BitmapInfo32(width, height);
   // The system makes the section's memory as a new paging-file mapping, whose pages start zeroed.
   return ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
 }

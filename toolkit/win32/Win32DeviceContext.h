@@ -20,8 +20,10 @@ struct TWin32Surface {
   }
 };
 
-// A new 32-bit bottom-up DIB section (its pages start zeroed) and its pixels; nullptr when the
-// system refuses, with its reason as the thread's last error.
+// The header of a 32-bit picture without colour table: bottom-up, or top-down for a negative height.
+BITMAPINFO BitmapInfo32(int width, int height);
+// A new 32-bit DIB section (its pages start zeroed; bottom-up, or top-down for a negative height)
+// and its pixels; nullptr when the system refuses, with its reason as the thread's last error.
 HBITMAP CreateDIBSection32(int width, int height, void** bits);
 
 class TWin32DeviceContext : public TDeviceContext {
