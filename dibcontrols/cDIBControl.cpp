@@ -298,16 +298,24 @@ void TCustomDIBControl::PaintProtocol(TMessage&) {
       Canvas.Unlock();
     }
   } release{*FDrawCanvas};
-  composition->Draw(std::max(-Left(), 0), std::max(-Top(), 0), Width(), Height(), FDrawDIB,
-                    static_cast<uint16_t>(std::clamp(Left(), 0, 65535)), static_cast<uint16_t>(std::clamp(Top(), 0, 65535)));
-  FDrawCanvas->SetHandle(FDrawDIB->Handle());
-  PaintDIB();
-  if (HasState(csDesigning)) {
-    FDrawCanvas->Pen()->SetColor(clBlack);
-    FDrawCanvas->Pen()->SetStyle(TPenStyle::psDash);
-    FDrawCanvas->Brush()->SetStyle(TBrushStyle::bsClear);
-    FDrawCanvas->Rectangle({0, 0, Width(), Height()});
+  const TRect& part = FDrawPart;
+  // The part lies inside the container's paint rectangle, so its place there is never negative.
+  composition->Draw(0, 0, part.Width(), part.Height(), FDrawDIB,
+                    static_cast<uint16_t>(std::clamp(Left() + part.Left, 0, 65535)),
+                    static_cast<uint16_t>(std::clamp(Top() + part.Top, 0, 65535)));
+  {
+    TDeviceContext& dc = *FDrawDIB->Handle();
+    TDCStateScope state(dc);
+    dc.MoveOrigin(-part.Left, -part.Top);
+    FDrawCanvas->SetHandle(&dc);
+    PaintDIB();
+    if (HasState(csDesigning)) {
+      FDrawCanvas->Pen()->SetColor(clBlack);
+      FDrawCanvas->Pen()->SetStyle(TPenStyle::psDash);
+      FDrawCanvas->Brush()->SetStyle(TBrushStyle::bsClear);
+      FDrawCanvas->Rectangle({0, 0, Width(), Height()});
+    }
   }
   FDrawDIB->SetOpacity(FOpacity);
-  FDrawDIB->Draw(Left(), Top(), FDrawDIB->Width(), FDrawDIB->Height(), composition, 0, 0);
+  FDrawDIB->Draw(Left() + part.Left, Top() + part.Top, part.Width(), part.Height(), composition, 0, 0);
 }

@@ -81,11 +81,17 @@ public:
   TControlList* Children() const { return FChildren.get(); }
   TDIBFeatures* DIBFeatures() const { return FDIBFeatures.get(); }
   TCanvas* DrawCanvas() const { return FDrawCanvas.get(); }
-  // The surface of the current paint. Its clip rectangle is the part of the control that the
-  // container recomposes: only pixels inside it are copied from beneath, drawn and blended back,
-  // and those outside hold whatever an earlier paint left.
+  // The surface of the current paint. It holds only the part of the control that the container
+  // recomposes (DrawPart, in the control's coordinates), with that part's top-left at its own
+  // (0, 0) and its clip rectangle around it: a control far larger than its window costs no more
+  // memory than the window. Drawing onto it subtracts DrawOrigin(); the canvas does that itself.
   TWinDIB* DrawDIB() const { return FDrawDIB; }
-  void SetDrawDIB(TWinDIB* dib) { FDrawDIB = dib; }
+  const TRect& DrawPart() const { return FDrawPart; }
+  TPoint DrawOrigin() const { return {FDrawPart.Left, FDrawPart.Top}; }
+  void SetDrawDIB(TWinDIB* dib, const TRect& part) {
+    FDrawDIB = dib;
+    FDrawPart = part;
+  }
 
   TNotifyEvent OnEnter, OnExit, OnMouseEnter, OnMouseLeave;
   TKeyEvent OnKeyDown, OnKeyUp;
@@ -137,6 +143,7 @@ private:
   TDIBImageList* FDIBImageList = nullptr;
   std::unique_ptr<TCanvas> FDrawCanvas;
   TWinDIB* FDrawDIB = nullptr;
+  TRect FDrawPart;
   char32_t FAccelerator = 0;
   bool FFocused = false;
   bool FStopRepeatRequested = false;

@@ -69,5 +69,6 @@ void TCustomDIBImage::PaintDIB() {
     x = Width() / 2 - size.X / 2;
     y = Height() / 2 - size.Y / 2;
   }
-  picture->Draw(x, y, w0, h0, DrawDIB(), 0, 0);
+  const TPoint origin = DrawOrigin();
+  picture->Draw(x - origin.X, y - origin.Y, w0, h0, DrawDIB(), 0, 0);
 }

@@ -161,13 +161,17 @@ void TCustomDIBContainer::Compose(TDeviceContext& dc) {
     dc.MoveOrigin(c->Left(), c->Top());
     dc.IntersectClipRect({0, 0, c->Width(), c->Height()});
     if (auto* control = dynamic_cast<TCustomDIBControl*>(c)) {
-      FControlDIB->SetSize(SurfaceSide(c->Width()), SurfaceSide(c->Height()));
-      FControlDIB->SetDefaults();
       // Only the part of the control inside the paint rectangle reaches the composition, so its
-      // copy from beneath, its own drawing and its blend back need cover no more than that.
+      // copy from beneath, its own drawing and its blend back need cover no more than that. The
+      // scratch surface only grows, to the largest part yet: no paint allocates once it has
+      // held the whole window.
       const TRect part = IntersectRect(FPaintRect, c->BoundsRect()).Offset(-c->Left(), -c->Top());
-      FControlDIB->SetClipRect(part.Left, part.Top, part.Right - 1, part.Bottom - 1);
-      control->SetDrawDIB(FControlDIB.get());
+      const uint16_t w = SurfaceSide(part.Width()), h = SurfaceSide(part.Height());
+      if (!FControlDIB->HasPixels() || FControlDIB->Width() < w || FControlDIB->Height() < h)
+        FControlDIB->SetSize(std::max(FControlDIB->Width(), w), std::max(FControlDIB->Height(), h));
+      FControlDIB->SetDefaults();
+      FControlDIB->SetClipRect(0, 0, part.Width() - 1, part.Height() - 1);
+      control->SetDrawDIB(FControlDIB.get(), part);
     }
     c->Perform(WM_PAINT, reinterpret_cast<uintptr_t>(&dc));
   }
