@@ -7,7 +7,7 @@
 
 #include "DIBTestUtil.h"
 #include "dib/cDIBPalette.h"
-#include "toolkit/MemoryDC8.h"
+#include "support/MemoryDC8.h"
 
 using namespace dibtest;
 

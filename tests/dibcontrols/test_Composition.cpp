@@ -228,7 +228,7 @@ TEST(Composition, ImagesAreStretchedCentredOrPlacedAtTheTopLeft) {
 }  // namespace
 
 #include "dib/cDIBPalette.h"
-#include "toolkit/MemoryDC8.h"
+#include "support/MemoryDC8.h"
 
 namespace {
 

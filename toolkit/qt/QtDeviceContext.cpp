@@ -26,117 +26,53 @@ constexpr size_t kTextCacheSize = 64;
 
 QRect TopDown(const QImage& image) { return QRect(0, 0, image.width(), image.height()); }
 
+QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
+
+TClipRegion FromQRegion(const QRegion& region) {
+  if (region.rectCount() <= 1) {
+    const QRect b = region.boundingRect();
+    return TClipRegion(Bounds(b.left(), b.top(), b.width(), b.height()));
+  }
+  std::vector<TRect> rects;
+  for (const QRect& r : region) rects.push_back(Bounds(r.left(), r.top(), r.width(), r.height()));
+  return TClipRegion::FromRects(rects);
+}
+
 }  // namespace
 
 QtDeviceContext::QtDeviceContext(QPainter& painter, const QRegion& initialClip, QImage* image, bool bottomUp)
-    : FPainter(painter), FImage(image), FBottomUp(bottomUp) {
+    : TClippedDeviceContext(FromQRegion(initialClip)), FPainter(painter), FImage(image), FBottomUp(bottomUp) {
   if (bottomUp && image) FBase = QTransform(1, 0, 0, -1, 0, image->height());
-  if (initialClip.rectCount() <= 1) {
-    FState.Rect = initialClip.boundingRect();
-  } else {
-    FState.Region = initialClip;
-    FState.Complex = true;
-  }
   Prepare();
 }
 
 void QtDeviceContext::Prepare() {
-  const bool sameClip = FAppliedValid && FApplied.Complex == FState.Complex &&
-                        (FState.Complex ? FApplied.Region == FState.Region : FApplied.Rect == FState.Rect);
-  if (sameClip && FApplied.Origin == FState.Origin) return;
+  const bool sameClip = FAppliedClip == ClipId();
+  if (sameClip && FAppliedOrigin == Origin()) return;
   if (!sameClip) {
     // Setting a clip makes the painter build one anew: only when it changed.
     FPainter.setTransform(FBase);
-    if (FState.Complex) FPainter.setClipRegion(FState.Region);
-    else FPainter.setClipRect(FState.Rect);
+    if (Clip().IsRect()) {
+      FPainter.setClipRect(ToQRect(Clip().Box()));
+    } else {
+      QRegion region;
+      Clip().ForEachRect([&](const TRect& r) { region += ToQRect(r); });
+      FPainter.setClipRegion(region);
+    }
   }
-  FPainter.setTransform(QTransform::fromTranslate(FState.Origin.X, FState.Origin.Y) * FBase);
-  FApplied = FState;
-  FAppliedValid = true;
+  FPainter.setTransform(QTransform::fromTranslate(Origin().X, Origin().Y) * FBase);
+  FAppliedClip = ClipId();
+  FAppliedOrigin = Origin();
 }
 
-QRect QtDeviceContext::Device(const TRect& r) const {
-  return QRect(r.Left + FState.Origin.X, r.Top + FState.Origin.Y, r.Width(), r.Height());
-}
-
-int QtDeviceContext::ClipKind() const {
-  if (ClipIsEmpty()) return NULLREGION;
-  return FState.Complex ? COMPLEXREGION : SIMPLEREGION;
-}
+QRect QtDeviceContext::Device(const TRect& r) const { return ToQRect(ToDevice(r)); }
 
 template <typename F> void QtDeviceContext::ForEachClipRect(F&& f) const {
   const QRect picture = TopDown(*FImage);
-  if (!FState.Complex) {
-    const QRect r = FState.Rect & picture;
+  Clip().ForEachRect([&](const TRect& part) {
+    const QRect r = ToQRect(part) & picture;
     if (!r.isEmpty()) f(r);
-    return;
-  }
-  for (const QRect& part : FState.Region) {
-    const QRect r = part & picture;
-    if (!r.isEmpty()) f(r);
-  }
-}
-
-int QtDeviceContext::SaveDC() {
-  FSaved.push_back(FState);
-  return static_cast<int>(FSaved.size());
-}
-
-bool QtDeviceContext::RestoreDC(int level) {
-  const int count = static_cast<int>(FSaved.size());
-  if (level < 0) level = count + 1 + level;
-  if (level < 1 || level > count) return false;
-  FState = FSaved[static_cast<size_t>(level - 1)];
-  FSaved.resize(static_cast<size_t>(level - 1));
-  return true;
-}
-
-void QtDeviceContext::SetViewportOrg(TPoint org) { FState.Origin = org; }
-
-int QtDeviceContext::IntersectClipRect(const TRect& r) {
-  const QRect device = Device(r);
-  if (!FState.Complex) {
-    FState.Rect &= device;
-    if (FState.Rect.isEmpty()) FState.Rect = QRect();
-  } else {
-    FState.Region = FState.Region.intersected(device);
-    if (FState.Region.rectCount() <= 1) {
-      FState.Rect = FState.Region.boundingRect();
-      FState.Region = QRegion();
-      FState.Complex = false;
-    }
-  }
-  return ClipKind();
-}
-
-int QtDeviceContext::ExcludeClipRect(const TRect& r) {
-  const QRect device = Device(r);
-  if (!FState.Complex) {
-    if (!FState.Rect.intersects(device)) return ClipKind();
-    FState.Region = QRegion(FState.Rect);
-    FState.Complex = true;
-  }
-  FState.Region = FState.Region.subtracted(device);
-  if (FState.Region.rectCount() <= 1) {
-    FState.Rect = FState.Region.boundingRect();
-    FState.Region = QRegion();
-    FState.Complex = false;
-  }
-  return ClipKind();
-}
-
-int QtDeviceContext::GetClipBox(TRect& box) const {
-  const QRect b = ClipBounds();
-  if (ClipIsEmpty()) box = {};
-  else
-    box = {b.left() - FState.Origin.X, b.top() - FState.Origin.Y, b.right() + 1 - FState.Origin.X,
-           b.bottom() + 1 - FState.Origin.Y};
-  return ClipKind();
-}
-
-bool QtDeviceContext::RectVisible(const TRect& r) const {
-  if (r.IsEmpty()) return false;
-  return FState.Complex ? FState.Region.intersects(Device(r)) : FState.Rect.intersects(Device(r));
+  });
 }
 
 void QtDeviceContext::FillRect(const TRect& r, TColor color) {
@@ -262,7 +198,7 @@ void QtDeviceContext::TextOut(int x, int y, const std::string& text, TColor colo
   if (e && !e->MaskMade) MakeMask(*e);
   if (e && e->MaskUsable) {
     if (e->Mask.empty()) return;
-    const QRect target = e->MaskBounds.translated(x + FState.Origin.X, y + FState.Origin.Y);
+    const QRect target = e->MaskBounds.translated(x + Origin().X, y + Origin().Y);
     const uint32_t pixel = ToQColor(color).rgba();
     uchar* bits = FImage->bits();
     const qsizetype stride = FImage->bytesPerLine();
@@ -287,11 +223,11 @@ void QtDeviceContext::TextOut(int x, int y, const std::string& text, TColor colo
 
 void QtDeviceContext::DrawPixels(int x, int y, const TPixelView& pixels) {
   if (!pixels.Origin || pixels.Width <= 0 || pixels.Height <= 0) return;
-  if (!pixels.HasAlpha && FImage && !FState.Complex) {
+  if (!pixels.HasAlpha && FImage && Clip().IsRect()) {
     // An opaque picture onto a picture in memory is a copy of rows: no conversion, no painting,
     // the flip of bottom-up storage done by where each row goes.
-    const int ox = x + FState.Origin.X, oy = y + FState.Origin.Y;
-    const QRect target = QRect(ox, oy, pixels.Width, pixels.Height) & FState.Rect & FImage->rect();
+    const int ox = x + Origin().X, oy = y + Origin().Y;
+    const QRect target = QRect(ox, oy, pixels.Width, pixels.Height) & ToQRect(Clip().Box()) & FImage->rect();
     if (target.isEmpty()) return;
     uchar* bits = FImage->bits();
     const qsizetype stride = FImage->bytesPerLine();
@@ -314,7 +250,7 @@ void QtDeviceContext::DrawPixels(int x, int y, const TPixelView& pixels) {
 void QtDeviceContext::BitBlt(int x, int y, int w, int h, TDeviceContext& source, int sx, int sy) {
   auto* src = dynamic_cast<QtDeviceContext*>(&source);
   if (!src || !src->FImage || w <= 0 || h <= 0) return;
-  const int srcOx = src->FState.Origin.X, srcOy = src->FState.Origin.Y;
+  const int srcOx = src->Origin().X, srcOy = src->Origin().Y;
   const QRect from(sx + srcOx, sy + srcOy, w, h);
   if (Memory32() && FImage->format() == src->FImage->format() && TopDown(*src->FImage).contains(from)) {
     // Picture to picture in memory: rows copied as they are, each side in its own row order.

@@ -7,24 +7,16 @@
 #include <QRegion>
 #include <vector>
 
+#include "toolkit/ClipRegion.h"
 #include "toolkit/Graphics.h"
 
 QFont ToQFont(const TFontData& font);
 QColor ToQColor(TColor rgb);
 
-class QtDeviceContext : public TDeviceContext {
+class QtDeviceContext : public TClippedDeviceContext {
 public:
   // Draws on Painter, whose device is Bounds big; BottomUp flips rows of an image in memory.
   QtDeviceContext(QPainter& painter, const QRegion& initialClip, QImage* image, bool bottomUp);
-
-  int SaveDC() override;
-  bool RestoreDC(int level) override;
-  TPoint ViewportOrg() const override { return FState.Origin; }
-  void SetViewportOrg(TPoint org) override;
-  int IntersectClipRect(const TRect& r) override;
-  int ExcludeClipRect(const TRect& r) override;
-  int GetClipBox(TRect& box) const override;
-  bool RectVisible(const TRect& r) const override;
 
   void FillRect(const TRect& r, TColor color) override;
   void Rectangle(const TRect& r, TColor penColor, TPenStyle penStyle, TColor brushColor,
@@ -40,14 +32,6 @@ public:
   bool BottomUp() const { return FBottomUp; }
 
 private:
-  struct State {
-    TPoint Origin;
-    // The clip in device coordinates, top-down: a rectangle as long as it is one, which costs no
-    // allocation to narrow, and a region only once an exclusion made it more than a rectangle.
-    QRect Rect;
-    QRegion Region;
-    bool Complex = false;
-  };
   // A text in a font, measured, and for drawing onto a picture in memory the pixels its glyphs
   // set, as the painter draws them: a repaint then neither shapes nor rasterises it again.
   struct TextEntry {
@@ -62,9 +46,6 @@ private:
   // Brings the painter's transform and clip up to the state before it draws.
   void Prepare();
   QRect Device(const TRect& r) const;
-  QRect ClipBounds() const { return FState.Complex ? FState.Region.boundingRect() : FState.Rect; }
-  bool ClipIsEmpty() const { return FState.Complex ? FState.Region.isEmpty() : FState.Rect.isEmpty(); }
-  int ClipKind() const;
   // Calls f with each rectangle of the clip, within the picture in memory.
   template <typename F> void ForEachClipRect(F&& f) const;
   // A picture in memory of 32-bit pixels, which the fast paths write themselves.
@@ -81,13 +62,11 @@ private:
   QImage* FImage;
   bool FBottomUp;
   QTransform FBase;
-  State FState;
-  std::vector<State> FSaved;
   TFontData FFont;
   bool FFontSet = false;
-  // What the painter was last given.
-  State FApplied;
-  bool FAppliedValid = false;
+  // The clip and origin the painter was last given.
+  uint64_t FAppliedClip = 0;
+  TPoint FAppliedOrigin;
   std::vector<TextEntry> FTexts;
   size_t FNextText = 0;  // the entry a full cache replaces next
 };

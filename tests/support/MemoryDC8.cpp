@@ -1,4 +1,4 @@
-#include "toolkit/MemoryDC8.h"
+#include "support/MemoryDC8.h"
 
 #include <algorithm>
 #include <limits>
@@ -57,10 +57,10 @@ int TSystemPalette8::Realize(const TPaletteHandle* palette, bool background) {
 }
 
 TMemoryDC8::TMemoryDC8(int width, int height, TSystemPalette8* system)
-    : FWidth(std::max(width, 0)),
+    : TClippedDeviceContext(TClipRegion({0, 0, std::max(width, 0), std::max(height, 0)})),
+      FWidth(std::max(width, 0)),
       FHeight(std::max(height, 0)),
       FBits(static_cast<size_t>(FWidth) * FHeight, 0),
-      FClip(static_cast<size_t>(FWidth) * FHeight, 1),
       FSystem(system) {}
 
 uint8_t TMemoryDC8::Pixel(int x, int y) const {
@@ -99,87 +99,17 @@ uint8_t TMemoryDC8::MatchColor(TColor rgb) const {
                   static_cast<uint8_t>(GetBValue(c)));
 }
 
-int TMemoryDC8::SaveDC() {
-  FSaved.push_back({FOrigin, FClip});
-  return static_cast<int>(FSaved.size());
-}
-
-bool TMemoryDC8::RestoreDC(int level) {
-  const int count = static_cast<int>(FSaved.size());
-  if (level < 0) level = count + 1 + level;
-  if (level < 1 || level > count) return false;
-  FOrigin = FSaved[static_cast<size_t>(level - 1)].Origin;
-  FClip = std::move(FSaved[static_cast<size_t>(level - 1)].Clip);
-  FSaved.resize(static_cast<size_t>(level - 1));
-  return true;
-}
-
-TRect TMemoryDC8::ToDevice(const TRect& r) const {
-  const TRect d = r.Offset(FOrigin.X, FOrigin.Y);
-  return {std::max(d.Left, 0), std::max(d.Top, 0), std::min(d.Right, FWidth), std::min(d.Bottom, FHeight)};
-}
-
-int TMemoryDC8::ClipKind() const {
-  TRect box;
-  GetClipBox(box);
-  if (box.IsEmpty()) return NULLREGION;
-  const TRect d = box.Offset(FOrigin.X, FOrigin.Y);
-  for (int y = d.Top; y < d.Bottom; ++y)
-    for (int x = d.Left; x < d.Right; ++x)
-      if (!FClip[static_cast<size_t>(y) * FWidth + x]) return COMPLEXREGION;
-  return SIMPLEREGION;
-}
-
-int TMemoryDC8::IntersectClipRect(const TRect& r) {
-  const TRect d = ToDevice(r);
-  for (int y = 0; y < FHeight; ++y)
-    for (int x = 0; x < FWidth; ++x)
-      if (!(x >= d.Left && x < d.Right && y >= d.Top && y < d.Bottom)) FClip[static_cast<size_t>(y) * FWidth + x] = 0;
-  return ClipKind();
-}
-
-int TMemoryDC8::ExcludeClipRect(const TRect& r) {
-  const TRect d = ToDevice(r);
-  for (int y = d.Top; y < d.Bottom; ++y)
-    for (int x = d.Left; x < d.Right; ++x) FClip[static_cast<size_t>(y) * FWidth + x] = 0;
-  return ClipKind();
-}
-
-int TMemoryDC8::GetClipBox(TRect& box) const {
-  int l = FWidth, t = FHeight, r = 0, b = 0;
-  for (int y = 0; y < FHeight; ++y)
-    for (int x = 0; x < FWidth; ++x)
-      if (FClip[static_cast<size_t>(y) * FWidth + x]) {
-        l = std::min(l, x);
-        t = std::min(t, y);
-        r = std::max(r, x + 1);
-        b = std::max(b, y + 1);
-      }
-  if (r <= l || b <= t) {
-    box = {};
-    return NULLREGION;
-  }
-  box = TRect{l, t, r, b}.Offset(-FOrigin.X, -FOrigin.Y);
-  return SIMPLEREGION;
-}
-
-bool TMemoryDC8::RectVisible(const TRect& r) const {
-  const TRect d = ToDevice(r);
-  for (int y = d.Top; y < d.Bottom; ++y)
-    for (int x = d.Left; x < d.Right; ++x)
-      if (FClip[static_cast<size_t>(y) * FWidth + x]) return true;
-  return false;
-}
+TRect TMemoryDC8::ToDeviceCut(const TRect& r) const { return IntersectRect(ToDevice(r), {0, 0, FWidth, FHeight}); }
 
 void TMemoryDC8::Put(int dx, int dy, uint8_t index) {
   if (dx < 0 || dy < 0 || dx >= FWidth || dy >= FHeight) return;
   const size_t i = static_cast<size_t>(dy) * FWidth + dx;
-  if (FClip[i]) FBits[i] = index;
+  if (Clip().Contains(dx, dy)) FBits[i] = index;
 }
 
 void TMemoryDC8::FillRect(const TRect& r, TColor color) {
   const uint8_t index = MatchColor(color);
-  const TRect d = ToDevice(r);
+  const TRect d = ToDeviceCut(r);
   for (int y = d.Top; y < d.Bottom; ++y)
     for (int x = d.Left; x < d.Right; ++x) Put(x, y, index);
 }
@@ -204,7 +134,7 @@ void TMemoryDC8::DrawPixels(int x, int y, const TPixelView& pixels) {
     for (int i = 0; i < pixels.Width; ++i) {
       const uint8_t* p = row + static_cast<intptr_t>(i) * 4;
       if (pixels.HasAlpha && p[3] == 0) continue;
-      Put(x + i + FOrigin.X, y + j + FOrigin.Y, MatchRGB(p[2], p[1], p[0]));
+      Put(x + i + Origin().X, y + j + Origin().Y, MatchRGB(p[2], p[1], p[0]));
     }
   }
 }
@@ -216,9 +146,9 @@ void TMemoryDC8::BitBlt(int x, int y, int w, int h, TDeviceContext& source, int 
   const std::vector<uint8_t> copy = src->FBits;  // the source may be this device
   for (int j = 0; j < h; ++j)
     for (int i = 0; i < w; ++i) {
-      const int px = sx + i + src->FOrigin.X, py = sy + j + src->FOrigin.Y;
+      const int px = sx + i + src->Origin().X, py = sy + j + src->Origin().Y;
       if (px < 0 || py < 0 || px >= src->FWidth || py >= src->FHeight) continue;
-      Put(x + i + FOrigin.X, y + j + FOrigin.Y, copy[static_cast<size_t>(py) * src->FWidth + px]);
+      Put(x + i + Origin().X, y + j + Origin().Y, copy[static_cast<size_t>(py) * src->FWidth + px]);
     }
 }
 
@@ -254,6 +184,6 @@ void TMemoryDC8::SetDIBitsToDevice8(int x, int y, int w, int h, const uint8_t* b
   }
   for (int j = 0; j < h; ++j) {
     const uint8_t* row = bits + static_cast<intptr_t>(j) * rowStep;
-    for (int i = 0; i < w; ++i) Put(x + i + FOrigin.X, y + j + FOrigin.Y, map[row[i]]);
+    for (int i = 0; i < w; ++i) Put(x + i + Origin().X, y + j + Origin().Y, map[row[i]]);
   }
 }

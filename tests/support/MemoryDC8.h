@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "toolkit/ClipRegion.h"
 #include "toolkit/Graphics.h"
 
 // The hardware palette of an 8-bit display: slots 0..9 and 246..255 hold the static colours, the
@@ -32,7 +33,7 @@ private:
   int FForegroundCount = 0;
 };
 
-class TMemoryDC8 : public TDeviceContext {
+class TMemoryDC8 : public TClippedDeviceContext {
 public:
   // The system palette is shared, not owned; without one, realising changes nothing.
   TMemoryDC8(int width, int height, TSystemPalette8* system = nullptr);
@@ -47,15 +48,6 @@ public:
   uint8_t MatchColor(TColor rgb) const;
   const TPaletteHandle* SelectedPalette() const { return FSelectedPalette; }
   bool SelectedAsBackground() const { return FBackground; }
-
-  int SaveDC() override;
-  bool RestoreDC(int level) override;
-  TPoint ViewportOrg() const override { return FOrigin; }
-  void SetViewportOrg(TPoint org) override { FOrigin = org; }
-  int IntersectClipRect(const TRect& r) override;
-  int ExcludeClipRect(const TRect& r) override;
-  int GetClipBox(TRect& box) const override;
-  bool RectVisible(const TRect& r) const override;
 
   void FillRect(const TRect& r, TColor color) override;
   void Rectangle(const TRect& r, TColor penColor, TPenStyle penStyle, TColor brushColor,
@@ -73,22 +65,14 @@ public:
                           const uint32_t* colorTable, int colorCount) override;
 
 private:
-  struct TState {
-    TPoint Origin;
-    std::vector<uint8_t> Clip;
-  };
   const std::vector<TPaletteHandle::Entry>& PaletteInUse() const;
   uint8_t MatchRGB(uint8_t r, uint8_t g, uint8_t b) const;
   // Device rectangle of a logical one, cut to the device.
-  TRect ToDevice(const TRect& r) const;
+  TRect ToDeviceCut(const TRect& r) const;
   void Put(int dx, int dy, uint8_t index);  // device coordinates, through the clip
-  int ClipKind() const;
 
   int FWidth, FHeight;
   std::vector<uint8_t> FBits;
-  std::vector<uint8_t> FClip;  // 1 where drawing may land
-  TPoint FOrigin;
-  std::vector<TState> FSaved;
   TSystemPalette8* FSystem;
   bool FBackground = false;
   TFontData FFont;
