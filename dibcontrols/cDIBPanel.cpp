@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "dibcontrols/DIBControlsRegistration.h"
@@ -85,25 +86,15 @@ void TCustomDIBContainer::WndProc(TMessage& message) {
 
 void TCustomDIBContainer::WMPaint(TMessage& message) {
   auto* given = reinterpret_cast<TDeviceContext*>(message.WParam);
-  TDeviceContext* dc = given;
-  TPaintStruct paint;
-  if (!dc) {
-    if (!Peer()) return;
-    dc = Peer()->BeginPaint(paint);
-    if (!dc) return;
-  }
-  struct TEnd {
-    IWindowPeer* Peer;
-    TPaintStruct* Paint;
-    ~TEnd() {
-      if (Peer) Peer->EndPaint(*Paint);
-    }
-  } end{given ? nullptr : Peer(), &paint};
+  std::optional<TWindowPaint> paint;
+  if (!given) paint.emplace(Peer());
+  TDeviceContext* dc = given ? given : paint->DC();
+  if (!dc) return;
   if (given) {
     FPaintRectFixed = true;
     given->GetClipBox(FPaintRect);
   } else {
-    FPaintRect = paint.Paint;
+    FPaintRect = paint->Paint().Paint;
   }
   if (!FPaintRectFixed) {
     const TRect client = ClientRect();
@@ -121,7 +112,7 @@ void TCustomDIBContainer::WMPaint(TMessage& message) {
     bottomRight = ScreenToClient(bottomRight);
     FPaintRect = {std::max(topLeft.X, 0), std::max(topLeft.Y, 0), std::min(bottomRight.X, client.Right),
                   std::min(bottomRight.Y, client.Bottom)};
-    const TRect& asked = paint.Paint;
+    const TRect& asked = paint->Paint().Paint;
     if (FPaintRect.Left != asked.Left || FPaintRect.Top != asked.Top || FPaintRect.Right != asked.Right ||
         std::abs(FPaintRect.Bottom - asked.Bottom) > 2) {
       // Compose the widened rectangle in a paint of its own.

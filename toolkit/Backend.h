@@ -44,6 +44,25 @@ public:
   virtual bool IsActiveWindow() const = 0;
 };
 
+// One paint of a window from BeginPaint to EndPaint, closed on every way out. DC() is nullptr when
+// there is no peer or nothing to paint.
+class TWindowPaint {
+public:
+  explicit TWindowPaint(IWindowPeer* peer) : FPeer(peer), FDC(peer ? peer->BeginPaint(FPaint) : nullptr) {}
+  ~TWindowPaint() {
+    if (FDC) FPeer->EndPaint(FPaint);
+  }
+  TWindowPaint(const TWindowPaint&) = delete;
+  TWindowPaint& operator=(const TWindowPaint&) = delete;
+  TDeviceContext* DC() const { return FDC; }
+  const TPaintStruct& Paint() const { return FPaint; }
+
+private:
+  IWindowPeer* FPeer;
+  TPaintStruct FPaint;
+  TDeviceContext* FDC;
+};
+
 // Top-level windows add the frame.
 enum class TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog };
 enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };

@@ -733,16 +733,8 @@ void TWinControl::WMPaint(TMessage& message) {
     PaintHandler(*dc);
     return;
   }
-  if (!FPeer) return;
-  TPaintStruct paint;
-  TDeviceContext* dc = FPeer->BeginPaint(paint);
-  if (!dc) return;
-  struct TEnd {
-    IWindowPeer* Peer;
-    TPaintStruct& Paint;
-    ~TEnd() { Peer->EndPaint(Paint); }
-  } end{FPeer.get(), paint};
-  PaintHandler(*dc);
+  TWindowPaint paint(FPeer.get());
+  if (paint.DC()) PaintHandler(*paint.DC());
 }
 
 void TWinControl::PaintHandler(TDeviceContext& dc) {
