@@ -65,19 +65,8 @@ void TCustomDIBContainer::Dispatch(TMessage& message) {
 }
 
 void TCustomDIBContainer::WndProc(TMessage& message) {
-  if (message.Msg == WM_LBUTTONUP) {
-    TControl* capture = GetCaptureControl();
-    if (capture) {
-      const TPoint screen = ClientToScreen({MouseX(message.LParam), MouseY(message.LParam)});
-      const TPoint origin = capture->Parent() ? capture->Parent()->ClientToScreen({capture->Left(), capture->Top()})
-                                              : capture->ClientToScreen({0, 0});
-      if (!Bounds(origin.X, origin.Y, capture->Width(), capture->Height()).Contains(screen)) {
-        if (capture != this) capture->Perform(CM_MOUSELEAVE);
-        if (TWinControl* window = BackendInstalled() ? Backend().ControlAtScreenPoint(screen) : nullptr)
-          if (TControl* child = window->ControlAtPos(window->ScreenToClient(screen))) child->Perform(CM_MOUSEENTER);
-      }
-    }
-  }
+  if (message.Msg == WM_LBUTTONUP)
+    PointerReleasedAt(ClientToScreen({MouseX(message.LParam), MouseY(message.LParam)}), this);
   TCustomPanel::WndProc(message);
 }
 

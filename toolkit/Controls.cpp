@@ -5,10 +5,17 @@
 #include "toolkit/Forms.h"
 
 namespace {
-// The control holding the mouse capture, windowed or not (there is one pointer).
-TControl* gCaptureControl = nullptr;
-// The control the pointer was last over, for CM_MOUSEENTER / CM_MOUSELEAVE.
-TControl* gMouseControl = nullptr;
+// The one pointer: the control holding its capture, windowed or not, and the control it was last
+// over. Only the pointer functions below change them and decide who hears CM_MOUSEENTER and
+// CM_MOUSELEAVE; the backends report moves, leaves and releases through them.
+struct TPointerState {
+  TControl* Capture = nullptr;
+  TControl* Over = nullptr;
+  void Forget(const TControl* control) {
+    if (Capture == control) Capture = nullptr;
+    if (Over == control) Over = nullptr;
+  }
+} gPointer;
 // The windowed control with the system's keyboard focus.
 TWinControl* gFocusedWindow = nullptr;
 // Set when a key message reached a windowed control's default handling: the native window takes
@@ -70,18 +77,29 @@ bool DispatchKeyMessage(TWinControl* focused, unsigned msg, uintptr_t wparam, in
   return !toDefault;
 }
 
-TControl* GetCaptureControl() { return gCaptureControl; }
-TControl* MouseControl() { return gMouseControl; }
+TControl* GetCaptureControl() { return gPointer.Capture; }
+TControl* MouseControl() { return gPointer.Over; }
 
 void MouseIdle(TControl* underPointer) {
-  if (underPointer == gMouseControl) return;
-  TControl* capture = gCaptureControl;
-  TControl* old = gMouseControl;
-  gMouseControl = underPointer;
+  if (underPointer == gPointer.Over) return;
+  TControl* capture = gPointer.Capture;
+  TControl* old = gPointer.Over;
+  gPointer.Over = underPointer;
   // While a control holds the capture only it hears of the pointer coming and going.
   if (old && (!capture || old == capture)) old->Perform(CM_MOUSELEAVE);
-  if (underPointer && gMouseControl == underPointer && (!capture || underPointer == capture))
+  if (underPointer && gPointer.Over == underPointer && (!capture || underPointer == capture))
     underPointer->Perform(CM_MOUSEENTER);
+}
+
+void PointerReleasedAt(TPoint screenPoint, const TControl* receiver) {
+  TControl* capture = gPointer.Capture;
+  if (!capture) return;
+  const TPoint origin = capture->Parent() ? capture->Parent()->ClientToScreen({capture->Left(), capture->Top()})
+                                          : capture->ClientToScreen({0, 0});
+  if (Bounds(origin.X, origin.Y, capture->Width(), capture->Height()).Contains(screenPoint)) return;
+  if (capture != receiver) capture->Perform(CM_MOUSELEAVE);
+  if (TWinControl* window = BackendInstalled() ? Backend().ControlAtScreenPoint(screenPoint) : nullptr)
+    if (TControl* child = window->ControlAtPos(window->ScreenToClient(screenPoint))) child->Perform(CM_MOUSEENTER);
 }
 
 TControl* FindDragTarget(TPoint screenPoint) {
@@ -113,8 +131,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner), FFont(std::make_uniqu
 
 TControl::~TControl() {
   Destroying();
-  if (gCaptureControl == this) gCaptureControl = nullptr;
-  if (gMouseControl == this) gMouseControl = nullptr;
+  gPointer.Forget(this);
   if (FParent) FParent->RemoveControl(this);
 }
 
@@ -343,19 +360,14 @@ void TControl::CMParentColorChanged(TMessage&) {
 void TControl::CMMouseEnter(TMessage&) {}
 void TControl::CMMouseLeave(TMessage&) {}
 
-bool TControl::MouseCapture() const { return gCaptureControl == this; }
+bool TControl::MouseCapture() const { return gPointer.Capture == this; }
 
 void TControl::SetMouseCapture(bool capture) {
   if (capture == MouseCapture()) return;
   TWinControl* window = dynamic_cast<TWinControl*>(this);
   if (!window) window = FParent;
-  if (capture) {
-    gCaptureControl = this;
-    if (window && window->Peer()) window->Peer()->SetMouseCapture(true);
-  } else {
-    gCaptureControl = nullptr;
-    if (window && window->Peer()) window->Peer()->SetMouseCapture(false);
-  }
+  gPointer.Capture = capture ? this : nullptr;
+  if (window && window->Peer()) window->Peer()->SetMouseCapture(capture);
 }
 
 void TControl::Invalidate() {
@@ -444,10 +456,7 @@ void TWinControl::InsertControl(TControl* control) {
 void TWinControl::RemoveControl(TControl* control) {
   if (FControls.IndexOf(control) < 0) return;
   control->Invalidate();
-  if (FMouseControl == control) FMouseControl = nullptr;
-  if (FCaptureControl == control) FCaptureControl = nullptr;
-  if (gCaptureControl == control) gCaptureControl = nullptr;
-  if (gMouseControl == control) gMouseControl = nullptr;
+  gPointer.Forget(control);
   // The tab list is searched by address: a control in its last destructor is no window any more.
   for (int i = FTabList.Count() - 1; i >= 0; --i)
     if (static_cast<TControl*>(FTabList.Items(i)) == control) FTabList.Delete(i);
@@ -627,16 +636,15 @@ void TWinControl::RouteMouse(TMessage& message) {
   const TPoint p{MouseX(message.LParam), MouseY(message.LParam)};
   // A capture outlives its button when the release went elsewhere (a modal box took it): a new
   // press, or a move with the button up, shows that the button is no longer held.
-  if (gCaptureControl && gCaptureControl != this &&
+  if (gPointer.Capture && gPointer.Capture != this &&
       (message.Msg == WM_LBUTTONDOWN || message.Msg == WM_LBUTTONDBLCLK ||
        (message.Msg == WM_MOUSEMOVE && !(message.WParam & MK_LBUTTON)))) {
-    TControl* stale = gCaptureControl;
+    TControl* stale = gPointer.Capture;
     stale->SetMouseCapture(false);
     stale->FControlState &= ~(csLButtonDown | csClicked);
   }
   TControl* under = ControlAtPos(p);
   if (message.Msg == WM_MOUSEMOVE) {
-    FMouseControl = under;
     // A move seen here may lie outside this window while a button holds the pointer: then the
     // control really under it decides.
     TControl* pointed = under;
@@ -644,9 +652,9 @@ void TWinControl::RouteMouse(TMessage& message) {
     MouseIdle(pointed);
   }
   TControl* target = under;
-  if (gCaptureControl) {
-    if (gCaptureControl == this) target = nullptr;
-    else if (gCaptureControl->Parent() == this) target = gCaptureControl;
+  if (TControl* capture = gPointer.Capture) {
+    if (capture == this) target = nullptr;
+    else if (capture->Parent() == this) target = capture;
   }
   if (!target) {
     TControl::WndProc(message);
@@ -659,8 +667,7 @@ void TWinControl::RouteMouse(TMessage& message) {
 }
 
 void TWinControl::PeerMouseLeft() {
-  FMouseControl = nullptr;
-  if (ContainsControl(gMouseControl)) MouseIdle(nullptr);
+  if (ContainsControl(gPointer.Over)) MouseIdle(nullptr);
 }
 
 void TWinControl::CMMouseLeave(TMessage& message) { TControl::CMMouseLeave(message); }

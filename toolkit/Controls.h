@@ -254,9 +254,6 @@ public:
   // The topmost visible, enabled windowless child whose rectangle holds the point (client
   // coordinates), or nullptr.
   TControl* ControlAtPos(TPoint p) const;
-  // The windowless child under the pointer as far as enter / leave notifications go.
-  TControl* MouseControl() const { return FMouseControl; }
-  TControl* CaptureControl() const { return FCaptureControl; }
   void Broadcast(TMessage& message);
 
   void Invalidate() override;
@@ -327,8 +324,6 @@ private:
   TList<TWinControl> FTabList;
   bool FTabStop = false;
   bool FCtl3D = true;
-  TControl* FMouseControl = nullptr;
-  TControl* FCaptureControl = nullptr;
   bool FAligning = false;
 };
 
@@ -372,6 +367,11 @@ TControl* MouseControl();
 TControl* FindDragTarget(TPoint screenPoint);
 // The control holding the mouse capture, or nullptr.
 TControl* GetCaptureControl();
+// A button released at a screen point while a control holds the capture, before the release
+// reaches anyone: when the point lies outside the capturing control, that control hears the
+// pointer leave (unless it is the receiver of the release itself) and the windowless control under
+// the point hears it come.
+void PointerReleasedAt(TPoint screenPoint, const TControl* receiver);
 // Whether a hint shows for the control under the pointer (at a point in its client coordinates):
 // its ShowHint decides, the text is the first hint found from it up through its parents, and that
 // control may change or refuse it in CM_HINTSHOW.
