@@ -82,11 +82,10 @@ public:
   TDIBFeatures* DIBFeatures() const { return FDIBFeatures.get(); }
   TCanvas* DrawCanvas() const { return FDrawCanvas.get(); }
   // The surface of the current paint. It holds only the part of the control that the container
-  // recomposes (DrawPart, in the control's coordinates), with that part's top-left at its own
-  // (0, 0) and its clip rectangle around it: a control far larger than its window costs no more
-  // memory than the window. Drawing onto it subtracts DrawOrigin(); the canvas does that itself.
+  // recomposes (in the control's coordinates), with that part's top-left at its own (0, 0) and its
+  // clip rectangle around it: a control far larger than its window costs no more memory than the
+  // window. Drawing onto it subtracts DrawOrigin(); the canvas does that itself.
   TWinDIB* DrawDIB() const { return FDrawDIB; }
-  const TRect& DrawPart() const { return FDrawPart; }
   TPoint DrawOrigin() const { return {FDrawPart.Left, FDrawPart.Top}; }
   void SetDrawDIB(TWinDIB* dib, const TRect& part) {
     FDrawDIB = dib;
