@@ -4,15 +4,19 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/Utf.h"
 #include "platform/win32/WideText.h"
 
 // The toolkit's 32-bit pictures hold an alpha byte of 255 wherever the canvas drew, and the
 // pictures' own operations read it. GDI writes 0 there when it draws into a 32-bit DIB section,
 // so on a section every drawing operation sets the pixels itself: fills and copies directly, text
-// and patterned pens through a mask that GDI draws. On a window the alpha byte means nothing and
-// GDI draws as usual.
+// and patterned pens through a mask that GDI draws (for a text, once per text and font, then
+// replayed on every repaint). On a window the alpha byte means nothing and GDI draws as usual.
 
 namespace {
+
+// As many texts as a window shows at once, several times over.
+constexpr size_t kTextCacheSize = 64;
 
 uint32_t PixelOf(TColor rgb) {
   return 0xFF000000u | static_cast<uint32_t>(GetRValue(rgb)) << 16 | static_cast<uint32_t>(GetGValue(rgb)) << 8 |
@@ -240,7 +244,7 @@ RECT TWin32DeviceContext::DeviceRect(const TRect& r) const {
   return RECT{r.Left + org.X, r.Top + org.Y, r.Right + org.X, r.Bottom + org.Y};
 }
 
-void TWin32DeviceContext::SurfaceClip(std::vector<RECT>& rects) const {
+void TWin32DeviceContext::SurfaceClip(std::vector<RECT>& rects) {
   rects.clear();
   const RECT whole{0, 0, FSurface.Width, FSurface.Height};
   RECT box{};
@@ -259,8 +263,8 @@ void TWin32DeviceContext::SurfaceClip(std::vector<RECT>& rects) const {
   // coordinates.
   if (::GetClipRgn(FDC, region) == 1) {
     const DWORD size = ::GetRegionData(region, 0, nullptr);
-    std::vector<uint8_t> block(size);
-    auto* data = reinterpret_cast<RGNDATA*>(block.data());
+    if (FRegionData.size() < size) FRegionData.resize(size);
+    auto* data = reinterpret_cast<RGNDATA*>(FRegionData.data());
     if (size >= sizeof(RGNDATAHEADER) && ::GetRegionData(region, size, data) != 0) {
       const auto* parts = reinterpret_cast<const RECT*>(data->Buffer);
       for (DWORD i = 0; i < data->rdh.nCount; ++i) {
@@ -354,32 +358,141 @@ void TWin32DeviceContext::SetFont(const TFontData& font) {
   ::SelectObject(FDC, FFont);
 }
 
+const wchar_t* TWin32DeviceContext::WideOf(const std::string& text, UINT& count) {
+  FWide.clear();
+  for (size_t pos = 0; pos < text.size();) platform::AppendUtf16(FWide, platform::DecodeUtf8(text, pos));
+  count = static_cast<UINT>(FWide.size());
+  // A wchar_t is a UTF-16 code unit on Windows.
+  return reinterpret_cast<const wchar_t*>(FWide.c_str());
+}
+
+TWin32DeviceContext::TTextEntry* TWin32DeviceContext::FindText(const std::string& text) {
+  if (!FFont) return nullptr;
+  for (TTextEntry& e : FTexts)
+    if (e.Text == text && e.Font == FFontData) return &e;
+  return nullptr;
+}
+
+TWin32DeviceContext::TTextEntry& TWin32DeviceContext::AddText(const std::string& text) {
+  TTextEntry* slot;
+  if (FTexts.size() < kTextCacheSize) {
+    slot = &FTexts.emplace_back();
+  } else {
+    // Full: the entries are replaced in turn.
+    slot = &FTexts[FNextText];
+    FNextText = (FNextText + 1) % kTextCacheSize;
+  }
+  TTextEntry& e = *slot;
+  e.Font = FFontData;
+  e.Text = text;
+  e.MaskMade = false;
+  e.MaskBounds = RECT{};
+  e.Cover.clear();
+  UINT count = 0;
+  const wchar_t* wide = WideOf(text, count);
+  SIZE size{};
+  ::GetTextExtentPoint32W(FDC, wide, static_cast<int>(count), &size);
+  e.Extent = {size.cx, size.cy};
+  return e;
+}
+
+void TWin32DeviceContext::MakeMask(TTextEntry& e) {
+  e.MaskMade = true;
+  // Glyphs may reach beyond the text's cell (italics, accents): the mask has room round it.
+  const int margin = std::max<int>(8, e.Extent.cy);
+  const int w = std::max<int>(1, e.Extent.cx) + 2 * margin, h = std::max<int>(1, e.Extent.cy) + 2 * margin;
+  TScratch& scratch = gScratch;
+  if (!scratch.Ensure(w, h)) {
+    e.MaskMade = false;
+    return;
+  }
+  scratch.Clear(w, h);
+  UINT count = 0;
+  const wchar_t* wide = WideOf(e.Text, count);
+  HGDIOBJ old = ::SelectObject(scratch.DC(), FFont);
+  ::SetTextColor(scratch.DC(), 0xFFFFFF);
+  ::SetBkMode(scratch.DC(), TRANSPARENT);
+  ::ExtTextOutW(scratch.DC(), margin, margin, 0, nullptr, wide, count, nullptr);
+  ::SelectObject(scratch.DC(), old);
+  ::GdiFlush();
+  int left = w, top = h, right = -1, bottom = -1;
+  for (int y = 0; y < h; ++y) {
+    const uint32_t* row = scratch.Row(y);
+    for (int x = 0; x < w; ++x) {
+      if ((row[x] & 0xFFFFFFu) == 0) continue;
+      left = std::min(left, x);
+      right = std::max(right, x);
+      top = std::min(top, y);
+      bottom = std::max(bottom, y);
+    }
+  }
+  if (right < 0) return;  // nothing to set: blanks only
+  e.MaskBounds = RECT{left - margin, top - margin, right + 1 - margin, bottom + 1 - margin};
+  const int maskWidth = right + 1 - left;
+  e.Cover.resize(static_cast<size_t>(maskWidth) * static_cast<size_t>(bottom + 1 - top));
+  for (int y = top; y <= bottom; ++y) {
+    const uint32_t* row = scratch.Row(y) + left;
+    uint32_t* out = &e.Cover[static_cast<size_t>(y - top) * static_cast<size_t>(maskWidth)];
+    for (int x = 0; x < maskWidth; ++x) out[x] = row[x] & 0xFFFFFFu;
+  }
+}
+
 TSize TWin32DeviceContext::TextExtent(const std::string& text) {
-  const std::wstring wide = win32::Wide(text);
-  if (wide.empty()) {
+  if (text.empty()) {
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(FDC, &metrics);
     return {0, metrics.tmHeight};
   }
+  if (TTextEntry* e = FindText(text)) return e->Extent;
+  if (FFont) return AddText(text).Extent;
+  UINT count = 0;
+  const wchar_t* wide = WideOf(text, count);
   SIZE size{};
-  ::GetTextExtentPoint32W(FDC, wide.data(), static_cast<int>(wide.size()), &size);
+  ::GetTextExtentPoint32W(FDC, wide, static_cast<int>(count), &size);
   return {size.cx, size.cy};
 }
 
 void TWin32DeviceContext::TextOut(int x, int y, const std::string& text, TColor color) {
-  const std::wstring wide = win32::Wide(text);
-  if (wide.empty()) return;
-  const UINT count = static_cast<UINT>(wide.size());
+  if (text.empty()) return;
   if (!HasSurface()) {
+    UINT count = 0;
+    const wchar_t* wide = WideOf(text, count);
     ::SetTextColor(FDC, ColorRefOf(color));
     const int oldMode = ::SetBkMode(FDC, TRANSPARENT);
-    ::ExtTextOutW(FDC, x, y, 0, nullptr, wide.data(), count, nullptr);
+    ::ExtTextOutW(FDC, x, y, 0, nullptr, wide, count, nullptr);
     ::SetBkMode(FDC, oldMode);
     return;
   }
+  TTextEntry* e = FindText(text);
+  if (!e && FFont) e = &AddText(text);
+  if (e && !e->MaskMade) MakeMask(*e);
+  if (e && e->MaskMade) {
+    if (e->Cover.empty()) return;
+    ::GdiFlush();
+    const RECT target = DeviceRect(TRect{x + e->MaskBounds.left, y + e->MaskBounds.top, x + e->MaskBounds.right,
+                                         y + e->MaskBounds.bottom});
+    const int maskWidth = e->MaskBounds.right - e->MaskBounds.left;
+    const uint32_t pixel = PixelOf(color);
+    SurfaceClip(FClipRects);
+    for (const RECT& clip : FClipRects) {
+      const RECT part = Intersect(clip, target);
+      for (int py = part.top; py < part.bottom; ++py) {
+        const uint32_t* cover = &e->Cover[static_cast<size_t>(py - target.top) * static_cast<size_t>(maskWidth) +
+                                          static_cast<size_t>(part.left - target.left)];
+        uint32_t* row = FSurface.Row(py) + part.left;
+        for (int i = 0; i < part.right - part.left; ++i) {
+          if (cover[i] == 0) continue;
+          row[i] = cover[i] == 0xFFFFFFu ? pixel : Cover(pixel, cover[i], row[i]);
+        }
+      }
+    }
+    return;
+  }
+  // No font of ours selected (or no room for a mask): the one GDI has, through a mask of its own.
+  UINT count = 0;
+  const wchar_t* wide = WideOf(text, count);
   SIZE extent{};
-  ::GetTextExtentPoint32W(FDC, wide.data(), static_cast<int>(count), &extent);
-  // Glyphs may reach beyond the text's cell (italics, accents): the mask has room round it.
+  ::GetTextExtentPoint32W(FDC, wide, static_cast<int>(count), &extent);
   const int margin = std::max<int>(8, extent.cy);
   const RECT cell = DeviceRect(Bounds(x, y, extent.cx, extent.cy));
   const RECT bounds{cell.left - margin, cell.top - margin, cell.right + margin, cell.bottom + margin};
@@ -388,7 +501,7 @@ void TWin32DeviceContext::TextOut(int x, int y, const std::string& text, TColor 
     HGDIOBJ old = ::SelectObject(scratch, font);
     ::SetTextColor(scratch, 0xFFFFFF);
     ::SetBkMode(scratch, TRANSPARENT);
-    ::ExtTextOutW(scratch, margin, margin, 0, nullptr, wide.data(), count, nullptr);
+    ::ExtTextOutW(scratch, margin, margin, 0, nullptr, wide, count, nullptr);
     ::SelectObject(scratch, old);
   });
 }
@@ -473,7 +586,8 @@ void TWin32DeviceContext::BitBlt(int x, int y, int w, int h, TDeviceContext& sou
                 target.left + (from.right - asked.left), target.top + (from.bottom - asked.top)};
   const int dx = from.left - target.left, dy = from.top - target.top;
   // A picture copied onto itself is read whole before it is written.
-  std::vector<uint32_t> copy;
+  std::vector<uint32_t>& copy = FCopy;
+  copy.clear();
   const int fromWidth = from.right - from.left;
   if (src->FSurface.Bits == FSurface.Bits) {
     copy.resize(static_cast<size_t>(fromWidth) * static_cast<size_t>(from.bottom - from.top));

@@ -2,6 +2,10 @@
 // A device context over a GDI device context: a window being painted, or a 32-bit DIB section in
 // memory. GDI keeps the save stack, the origin and the clip; where this class writes a section's
 // pixels itself, it reads them back from GDI.
+//
+// The alpha rule on a section: a pixel that a fill, a text or an outline sets holds alpha 255,
+// where GDI would leave 0; a copy or an opaque picture carries its source's four bytes as they
+// are; a picture with alpha goes over the pixels, source over destination, alpha included.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -60,8 +64,24 @@ public:
   bool HasSurface() const { return FSurface.Bits != nullptr; }
 
 private:
+  // A text in a font, measured once, and for a section the pixels its glyphs set as GDI draws
+  // them (white on black, as a coverage per channel), so that a repaint neither measures nor
+  // rasterises it again: glyphs at whole-pixel positions come out the same wherever they land.
+  struct TTextEntry {
+    TFontData Font;
+    std::string Text;
+    TSize Extent;
+    bool MaskMade = false;
+    RECT MaskBounds{};             // the set pixels' box, relative to the text's top-left
+    std::vector<uint32_t> Cover;  // 0x00RRGGBB per pixel of MaskBounds, 0 where nothing is set
+  };
+  TTextEntry* FindText(const std::string& text);
+  TTextEntry& AddText(const std::string& text);
+  void MakeMask(TTextEntry& entry);
+  // The UTF-16 of a text in a buffer that keeps its room between calls.
+  const wchar_t* WideOf(const std::string& text, UINT& count);
   // The clip as rectangles of device coordinates within the surface.
-  void SurfaceClip(std::vector<RECT>& rects) const;
+  void SurfaceClip(std::vector<RECT>& rects);
   RECT DeviceRect(const TRect& r) const;
   // Draws white on black through GDI into a scratch picture covering `bounds` (device
   // coordinates), then sets the surface's pixels the drawing touched, within the clip, to the
@@ -74,7 +94,13 @@ private:
   TWin32Surface FSurface;
   HFONT FFont = nullptr;
   TFontData FFontData;
-  std::vector<RECT> FClipRects;  // reused by the operations that write the section
+  // Reused between calls, so that a repaint allocates nothing once it has run.
+  std::vector<RECT> FClipRects;        // the clip, for the operations that write the section
+  std::vector<uint8_t> FRegionData;    // a complex clip as GDI hands it out
+  std::vector<uint32_t> FCopy;         // a picture copied onto itself
+  std::u16string FWide;
+  std::vector<TTextEntry> FTexts;
+  size_t FNextText = 0;  // the entry a full cache replaces next
 };
 
 // The GDI font for a description, made once and kept for the life of the process (the program
