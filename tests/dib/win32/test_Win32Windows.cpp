@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/win32/Win32Input.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/ExtCtrls.h"
 #include "toolkit/Forms.h"
@@ -70,24 +71,7 @@ protected:
   }
 };
 
-// The pointer and the screen are shared by every program on the desktop, the other test programs
-// that run beside this one included: tests that show windows take turns.
-class TDesktopTurn {
-public:
-  TDesktopTurn() : FMutex(::CreateMutexW(nullptr, FALSE, L"Local\\Quorvane.Tests.Desktop")) {
-    if (FMutex) ::WaitForSingleObject(FMutex, 120000);
-  }
-  ~TDesktopTurn() {
-    if (!FMutex) return;
-    ::ReleaseMutex(FMutex);
-    ::CloseHandle(FMutex);
-  }
-  TDesktopTurn(const TDesktopTurn&) = delete;
-  TDesktopTurn& operator=(const TDesktopTurn&) = delete;
-
-private:
-  HANDLE FMutex;
-};
+using win32_input::TDesktopTurn;
 
 class Win32Windows : public testing::Test {
 protected:

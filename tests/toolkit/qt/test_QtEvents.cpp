@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/HoverProbe.h"
 #include "toolkit/ComCtrls.h"
 #include "toolkit/ExtCtrls.h"
 #include "support/QtWindows.h"
@@ -16,21 +17,8 @@
 
 namespace {
 
-using TLog = std::vector<std::string>;
-
-class THoverProbe : public TGraphicControl {
-public:
-  QV_CLASS(THoverProbe)
-  THoverProbe(TComponent* owner, TWinControl* parent, TLog& log) : TGraphicControl(owner), Log(log) {
-    SetParent(parent);
-    SetBounds(10, 10, 50, 50);
-  }
-  TLog& Log;
-
-protected:
-  void CMMouseEnter(TMessage&) override { Log.push_back("enter"); }
-  void CMMouseLeave(TMessage&) override { Log.push_back("leave"); }
-};
+using test_support::TLog;
+using test_support::THoverProbe;
 
 class QtEvents : public testing::Test {
 protected:
