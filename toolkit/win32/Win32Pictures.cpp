@@ -5,6 +5,7 @@
 
 #include "toolkit/Pictures.h"
 #include "toolkit/PictureChecks.h"
+#include "toolkit/win32/Win32Metafiles.h"
 
 #include "platform/win32/Win32Api.h"
 
@@ -112,5 +113,9 @@ void RegisterWin32PictureFormats() {
   std::call_once(once, [] {
     RegisterFileFormat("ico", "Icon", [] { return std::make_unique<TWICIcon>(); });
     RegisterFileFormat("bmp", "Bitmaps", [] { return std::make_unique<TWICBitmap>(); });
+    RegisterFileFormat("wmf", "Metafile",
+                       [] { return std::make_unique<TWin32Metafile>(TWin32Metafile::TKind::Windows); });
+    RegisterFileFormat("emf", "Enhanced Metafile",
+                       [] { return std::make_unique<TWin32Metafile>(TWin32Metafile::TKind::Enhanced); });
   });
 }
