@@ -1,4 +1,4 @@
-// The picture-controls example: the window of PictureWindow.h in an application of its own.
+// The picture-controls example on the Qt backend: the window of PictureWindow.h in an application of its own.
 #include <exception>
 
 #include "examples/picture-controls/PictureWindow.h"
