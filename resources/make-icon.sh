@@ -19,3 +19,6 @@ if command -v magick >/dev/null 2>&1; then im=(magick); else im=(convert); fi
   -stroke none -fill '#0b1033' -draw 'circle 128,128 128,102' \
   -fill '#f4c95d' -draw 'polygon 128,92 136,116 162,117 142,132 149,157 128,143 107,157 114,132 94,117 120,116' \
   -strip -define png:exclude-chunks=date,time PNG32:quorvane.png
+
+# The Windows launcher's icon resource: the same picture at the sizes the shell asks for.
+"${im[@]}" quorvane.png -define icon:auto-resize=256,48,32,16 quorvane.ico

@@ -1,6 +1,7 @@
 #include "launcher/check/untMainCheck.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -288,4 +289,27 @@ std::string FormatFinding(const TFinding& finding, bool asJson) {
   for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 3)) text.replace(at, 2, " | ");
   std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
   return std::string(SeverityName(finding.Severity)) + " " + finding.Kind + " [" + finding.Subject + "] " + text;
+}
+
+int RunChecker(int argc, char** argv) {
+  bool json = false;
+  std::string target;
+  bool usable = true;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--json") json = true;
+    else if (target.empty() && !arg.empty() && arg[0] != '-') target = arg;
+    else usable = false;
+  }
+  if (!usable || target.empty()) {
+    std::fprintf(stderr, "usage: quorvane-check [--json] DISC-FOLDER | LAUNCHER-PATH\n");
+    return 2;
+  }
+  std::string launcher = platform::AbsolutePath(target);
+  while (launcher.size() > 1 && (launcher.back() == '/' || launcher.back() == '\\')) launcher.pop_back();
+  // A disc folder stands for the launcher in it, whose configuration is quorvane.ini.
+  if (platform::LookUpNativePath(launcher).IsDirectory) launcher += "/quorvane";
+  const TCheckResult result = CheckDisc(launcher);
+  for (const TFinding& finding : result.Findings) std::printf("%s\n", FormatFinding(finding, json).c_str());
+  return result.Clean() ? 0 : 1;
 }

@@ -27,3 +27,9 @@ TCheckResult CheckDisc(const std::string& launcherPath);
 // One line per finding: "error notice [Item1] MainFile not found | Video\a.avi" (line breaks of
 // a text shown as " | "), or with asJson a JSON object with the exact text.
 std::string FormatFinding(const TFinding& finding, bool asJson);
+
+// The checker's command line, `quorvane-check [--json] DISC-FOLDER | LAUNCHER-PATH`: checks the disc
+// and prints a line per finding. Exit code 0 when clean, 1 with errors, 2 for a wrong command line.
+// The GUI backend is installed before (pictures with transparency are drawn through it; no
+// window is ever made).
+int RunChecker(int argc, char** argv);
