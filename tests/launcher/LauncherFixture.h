@@ -31,6 +31,9 @@ protected:
     TfrmMain::ExePath() = SavedExe;
   }
   void WriteConfig(const std::string& content) { Disc.Write("quorvane.ini", content); }
+  // What a path without a drive or share gets in front of it: the launcher's own drive ("C:" for
+  // the temporary disc on Windows); a launcher started from a Linux path has none.
+  static std::string Drive() { return DrivePart(TfrmMain::ExePath()); }
   // A main window as start-up makes it, owned by a fresh application.
   TfrmMain* CreateWindow() {
     App = std::make_unique<TApplication>(nullptr);

@@ -110,7 +110,7 @@ TEST_F(LauncherTest, ConfigurationThatIsAFolderOrGarbageReadsAsDefaults) {
   WriteConfig(garbage + "\n[item1]\nMAINFILE=" + std::string(5000, 'x') + "\n");
   TfrmMain* w = CreateWindow();
   ASSERT_EQ(w->MenuItems->Count(), 1);
-  EXPECT_EQ(w->MenuItems->Items(0)->MainFile.size(), 2047u);
+  EXPECT_EQ(w->MenuItems->Items(0)->MainFile.size(), 2047u + Drive().size()) << "cut as read, then given the drive";
   EXPECT_EQ(Boxes.size(), 1u) << "the cut main file does not exist";
   EXPECT_TRUE(Boxes[0].Text.starts_with("MainFile not found\r\n"));
 }
@@ -128,10 +128,10 @@ TEST_F(LauncherTest, ItemSectionsBecomeEntriesUntilTheFirstGap) {
   ASSERT_EQ(w->MenuItems->Count(), 2);
   TMenuItem* first = w->MenuItems->Items(0);
   EXPECT_EQ(first->Label->Caption(), "&First");
-  EXPECT_EQ(first->MainFile, "Video\\a.avi") << "no drive part on this system: the path stays";
-  EXPECT_EQ(first->InformationFile, "Info\\a.txt");
-  EXPECT_EQ(first->CodecNeededDefinitionFile, "c.ini");
-  EXPECT_EQ(first->OpenWithDefinitionFile, "o.ini");
+  EXPECT_EQ(first->MainFile, Drive() + "Video\\a.avi") << "the launcher's drive in front, where it has one";
+  EXPECT_EQ(first->InformationFile, Drive() + "Info\\a.txt");
+  EXPECT_EQ(first->CodecNeededDefinitionFile, Drive() + "c.ini");
+  EXPECT_EQ(first->OpenWithDefinitionFile, Drive() + "o.ini");
   EXPECT_EQ(first->Label->MenuItem, first);
   EXPECT_EQ(w->MenuItems->Items(1)->MainFile, Disc.File("Video/b.avi"));
   EXPECT_EQ(w->MenuItems->Items(1)->InformationFile, "");

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "LauncherFixture.h"
+#include "../LauncherFixture.h"
 #include "platform/Registry.h"
 #include "support/PeFiles.h"
 

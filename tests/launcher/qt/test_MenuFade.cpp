@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "LauncherFixture.h"
+#include "../LauncherFixture.h"
 #include "support/QtWindows.h"
 
 namespace {
