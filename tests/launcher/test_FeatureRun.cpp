@@ -1,14 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <thread>
 
-#include "../LauncherFixture.h"
-#include "platform/Registry.h"
+#include "LauncherFixture.h"
+#include "FeatureSystem.h"
+#include "platform/Environment.h"
+#include "platform/Paths.h"
 #include "support/PeFiles.h"
 
 namespace {
+
+using feature_system::ProgramName;
+
+void Pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 std::string ReadAll(const std::string& file) {
   std::ifstream in(file, std::ios::binary);
@@ -17,48 +27,41 @@ std::string ReadAll(const std::string& file) {
   return s.str();
 }
 
-// A disc folder with a Wine-style prefix, a stand-in player and installer that record their
+// A disc folder with registry values, a stand-in player and installer that record their
 // arguments and working folder, and a window to run features from.
 class FeatureRun : public LauncherTest {
 protected:
   void SetUp() override {
     LauncherTest::SetUp();
-    platform::SetWinePrefixOverride(Disc.File("prefix"));
-    Disc.Write("prefix/system.reg",
-               "WINE REGISTRY Version 2\n"
-               "[Software\\\\Demo\\\\Player] 1700000000\n"
-               "@=\"" + Disc.Path() + "/fromdefault\"\n"
-               "\"Folder\"=\"" + Disc.Path() + "/players\"\n"
-               "\"Command\"=\"\\\"C:\\\\Players\\\\player.exe\\\" --x\"\n"
-               "\"Plain\"=\"player --x\"\n"
-               "\"Expand\"=str(2):\"%QV_TEST_ROOT%\\\\players\"\n"
-               "\"Number\"=dword:00000010\n");
-    Disc.Write("prefix/user.reg", "WINE REGISTRY Version 2\n");
-    setenv("QV_TEST_ROOT", Disc.Path().c_str(), 1);
-    Player = WriteRecorder("players/player.sh", "player.log");
+    Registry.emplace(Disc);
+    platform::SetEnvironmentVariableText("QV_TEST_ROOT", Disc.Path());
+    Player = feature_system::WriteRecorder(Disc, "players", "player");
     // What the version check looks at: a program file with a version resource.
     Disc.Write("players/player.dll", test_pe::MakePe({1, 0, 0, 0}, false));
-    WriteRecorder("installers/install.sh", "install.log", "sleep 0.3; ");
+    feature_system::WriteRecorder(Disc, "installers", "install", 300);
     Disc.Write("Video/main.avi", "video");
     Window = CreateWindow();
   }
   void TearDown() override {
-    platform::SetWinePrefixOverride(std::nullopt);
-    unsetenv("QV_TEST_ROOT");
+    Registry.reset();
+    platform::SetEnvironmentVariableText("QV_TEST_ROOT", std::nullopt);
     LauncherTest::TearDown();
   }
-  // A stand-in program that writes its working folder and arguments, one a line, to Log.
-  std::string WriteRecorder(const std::string& name, const std::string& log, const std::string& before = "") {
-    const std::string path = Disc.Write(name, "#!/bin/sh\n" + before + "{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
-                                                  Disc.File(log) + "'\n");
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-    return path;
+  // The registry key the definitions read, with a value name or a trailing backslash after it.
+  static std::string Key(const std::string& rest) { return feature_system::TRegistryValues::Key() + "\\" + rest; }
+  // The key in other letters: the root in lower case, the rest in upper case.
+  static std::string OtherCase(std::string key) {
+    const size_t root = key.find('\\');
+    for (size_t i = 0; i < key.size(); ++i)
+      key[i] = static_cast<char>(i < root ? std::tolower(static_cast<unsigned char>(key[i]))
+                                          : std::toupper(static_cast<unsigned char>(key[i])));
+    return key;
   }
   std::string Definition(const std::string& name, const std::string& content) { return Disc.Write(name, content); }
   // The arguments the player got (its first line, the working folder, left out).
   std::vector<std::string> PlayerArguments() {
-    for (int i = 0; i < 200 && !std::filesystem::exists(Disc.File("player.log")); ++i) usleep(10000);
-    usleep(20000);
+    for (int i = 0; i < 500 && !std::filesystem::exists(Disc.File("player.log")); ++i) Pause(10);
+    Pause(20);
     std::vector<std::string> lines;
     std::istringstream in(ReadAll(Disc.File("player.log")));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
@@ -79,6 +82,7 @@ protected:
     ReadProgramSection(run, section, file, folder, params);
   }
 
+  std::optional<feature_system::TRegistryValues> Registry;
   TfrmMain* Window = nullptr;
   std::string Player;
 };
@@ -92,24 +96,24 @@ TEST_F(FeatureRun, ProgramSectionFoldersComeFromPathOrTheRegistry) {
   } cases[] = {
       {"Path wins over the registry keys", "Path=" + root + "/players\nPathFromRegistryKey=HKEY_LOCAL_MACHINE\\Nope\\X\n",
        root + "/players\\"},
-      {"a registry folder gets its backslash", "PathFromRegistryKey=HKEY_LOCAL_MACHINE\\Software\\Demo\\Player\\Folder\n",
+      {"a registry folder gets its backslash", "PathFromRegistryKey=" + Key("Folder") + "\n",
        root + "/players\\"},
-      {"root names in any letter case", "PathFromRegistryKey=hkey_local_machine\\SOFTWARE\\demo\\player\\Folder\n",
+      {"root names in any letter case", "PathFromRegistryKey=" + OtherCase(Key("Folder")) + "\n",
        root + "/players\\"},
-      {"a trailing backslash reads the default value", "PathFromRegistryKey=HKEY_LOCAL_MACHINE\\Software\\Demo\\Player\\\n",
+      {"a trailing backslash reads the default value", "PathFromRegistryKey=" + Key("") + "\n",
        root + "/fromdefault\\"},
-      {"expandable strings are expanded after the read", "PathFromRegistryKey=HKEY_LOCAL_MACHINE\\Software\\Demo\\Player\\Expand\n",
+      {"expandable strings are expanded after the read", "PathFromRegistryKey=" + Key("Expand") + "\n",
        root + "\\players\\"},
       {"the folder part keeps a leading quote",
-       "ExtractPathFromRegistryKey=HKEY_LOCAL_MACHINE\\Software\\Demo\\Player\\Command\n", "\"C:\\Players\\"},
+       "ExtractPathFromRegistryKey=" + Key("Command") + "\n", "\"C:\\Players\\"},
       {"no backslash or colon leaves no folder part",
-       "ExtractPathFromRegistryKey=HKEY_LOCAL_MACHINE\\Software\\Demo\\Player\\Plain\n", ""},
-      {"a missing value reads empty", "PathFromRegistryKey=HKEY_LOCAL_MACHINE\\Software\\Demo\\Player\\Missing\n", ""},
+       "ExtractPathFromRegistryKey=" + Key("Plain") + "\n", ""},
+      {"a missing value reads empty", "PathFromRegistryKey=" + Key("Missing") + "\n", ""},
       {"environment references in Path", "Path=%QV_TEST_ROOT%/players\n", root + "/players\\"},
       {"undefined references stay", "Path=%QV_SURELY_UNDEFINED%\\x\\\n", "%QV_SURELY_UNDEFINED%\\x\\"},
   };
   for (const Case& c : cases) {
-    const std::string def = Definition("def.ini", "[Main]\n" + c.Section + "File=player.sh\n[Main.NT]\nPath=/elsewhere\n");
+    const std::string def = Definition("def.ini", "[Main]\n" + c.Section + "File=" + ProgramName("player") + "\n[Main.NT]\nPath=/elsewhere\n");
     std::string file, folder, params;
     try {
       TDefinitionRun run(def, "main.avi");
@@ -131,7 +135,7 @@ TEST_F(FeatureRun, ProgramSectionFailuresInOpenWithRuns) {
       {"no file", "[Main]\nPath=/x\n", "File not defined\r\n"},
       {"unknown root", "[Main]\nPathFromRegistryKey=hkey_users\\S\\V\nFile=p\n", "Cannot use this KEY!\r\nHKEY_USERS"},
       {"no backslash at all", "[Main]\nPathFromRegistryKey=HKLM\nFile=p\n", "Cannot use this KEY!\r\n"},
-      {"a number is not a folder", "[Main]\nPathFromRegistryKey=HKEY_LOCAL_MACHINE\\Software\\Demo\\Player\\Number\nFile=p\n",
+      {"a number is not a folder", "[Main]\nPathFromRegistryKey=" + Key("Number") + "\nFile=p\n",
        "Invalid data type for 'Number'"},
       {"a missing key falls to the .NT pass", "[Main]\nPathFromRegistryKey=HKEY_LOCAL_MACHINE\\No\\Such\\V\nFile=nothere.sh\n",
        "Path/PathFromRegistryKey/ExtractPathFromRegistryKey not defined\r\n"},
@@ -147,7 +151,7 @@ TEST_F(FeatureRun, ProgramSectionFailuresInOpenWithRuns) {
 
 TEST_F(FeatureRun, CheckOnlyRunsTolerateMissingKeysAndNeverReadTheRegistry) {
   const std::string def = Definition("check.ini",
-                                     "[Version Checking]\nPathFromRegistryKey=HKEY_LOCAL_MACHINE\\Software\\Demo\\Player\\Number\n"
+                                     "[Version Checking]\nPathFromRegistryKey=" + Key("Number") + "\n"
                                      "[Install]\nPathFromRegistryKey=hkey_users\\x\\y\n");
   std::string file = "x", folder = "y", params = "z";
   EXPECT_EQ(Failure([&] { Resolve(def, "", "Version Checking", file, folder, params); }), "(no failure)");
@@ -159,10 +163,10 @@ TEST_F(FeatureRun, CheckOnlyRunsTolerateMissingKeysAndNeverReadTheRegistry) {
 TEST_F(FeatureRun, TheNtSectionIsReadOnlyWhenTheProgramIsMissing) {
   const std::string players = Disc.Path() + "/players";
   // Present at the first place: the .NT section is not read.
-  std::string def = Definition("nt1.ini", "[Main]\nPath=" + players + "\nFile=player.sh\nParameters=a\n[Main.NT]\nFile=other\nParameters=b\n");
+  std::string def = Definition("nt1.ini", "[Main]\nPath=" + players + "\nFile=" + ProgramName("player") + "\nParameters=a\n[Main.NT]\nFile=other\nParameters=b\n");
   std::string file, folder, params;
   Resolve(def, "m", "Main", file, folder, params);
-  EXPECT_EQ(file, "player.sh");
+  EXPECT_EQ(file, ProgramName("player"));
   EXPECT_EQ(params, "a");
   // Missing: the .NT pass keeps the folder and file of the first as defaults, not the parameters.
   def = Definition("nt2.ini", "[Main]\nPath=" + players + "\nFile=gone.sh\nParameters=a\n");
@@ -170,10 +174,10 @@ TEST_F(FeatureRun, TheNtSectionIsReadOnlyWhenTheProgramIsMissing) {
   EXPECT_EQ(folder, players + "\\");
   EXPECT_EQ(file, "gone.sh");
   EXPECT_EQ(params, "") << "the parameters of the first pass are not a default";
-  def = Definition("nt3.ini", "[Main]\nPath=" + players + "\nFile=gone.sh\nParameters=a\n[Main.NT]\nFile=player.sh\nParameters=b\n");
+  def = Definition("nt3.ini", "[Main]\nPath=" + players + "\nFile=gone.sh\nParameters=a\n[Main.NT]\nFile=" + ProgramName("player") + "\nParameters=b\n");
   Resolve(def, "m", "Main", file, folder, params);
   EXPECT_EQ(folder, players + "\\");
-  EXPECT_EQ(file, "player.sh");
+  EXPECT_EQ(file, ProgramName("player"));
   EXPECT_EQ(params, "b");
 }
 
@@ -181,14 +185,18 @@ TEST_F(FeatureRun, RefusedLaunchesNameVerbProgramAndParameters) {
   EXPECT_EQ(Failure([&] { Window->LaunchProgram("p.exe", "C:\\PROGRA~1\\P\\", "/x", TWait::NoWait); }),
             "Cannot launch program\r\nVerb: [Open]\r\nProgram: [p.exe]\r\nParameters: [/x]")
       << "a folder that does not exist is left out";
+  // The folder as the system's short name gives it (on Linux it stays as it is).
+  char folder[4096] = {};
+  const platform::DWORD length = platform::GetShortPathNameA(Disc.Path().c_str(), folder, sizeof folder);
+  const std::string shortFolder = length && length < sizeof folder ? std::string(folder, length) : Disc.Path();
   EXPECT_EQ(Failure([&] { Window->LaunchProgram("setup.iNf", Disc.Path(), "", TWait::NoWait); }),
-            "Cannot launch program\r\nVerb: [Install]\r\nProgram: [" + Disc.Path() + "setup.iNf]\r\nParameters: []");
+            "Cannot launch program\r\nVerb: [Install]\r\nProgram: [" + shortFolder + "setup.iNf]\r\nParameters: []");
   EXPECT_EQ(Failure([&] { Window->LaunchProgram("", "", "", TWait::NoWait); }),
             "Cannot launch program\r\nVerb: [Open]\r\nProgram: []\r\nParameters: []");
 }
 
 TEST_F(FeatureRun, WaitingLaunchReturnsWhenTheInstallerHasEnded) {
-  Window->LaunchProgram("install.sh", Disc.Path() + "/installers\\", "--quiet \"two words\"", TWait::UntilExit);
+  Window->LaunchProgram(ProgramName("install"), Disc.Path() + "/installers\\", "--quiet \"two words\"", TWait::UntilExit);
   EXPECT_TRUE(std::filesystem::exists(Disc.File("install.log"))) << "the installer ran to its end before the return";
   EXPECT_NE(ReadAll(Disc.File("install.log")).find("\n--quiet\ntwo words\n"), std::string::npos);
 }
@@ -205,7 +213,7 @@ TEST_F(FeatureRun, MainFileReplacesTheFirstMarkerOnly) {
   };
   for (const Case& c : cases) {
     std::filesystem::remove(Disc.File("player.log"));
-    const std::string def = Definition("play.ini", "[Main]\nPath=" + Disc.Path() + "/players\nFile=player.sh\nParameters=" +
+    const std::string def = Definition("play.ini", "[Main]\nPath=" + Disc.Path() + "/players\nFile=" + ProgramName("player") + "\nParameters=" +
                                                        c.Parameters + "\n[Version Checking]\nPath=" + Disc.Path() +
                                                        "/players\nFile=player.dll\n");
     Window->RunDefinitionFile(def, "Video/main.avi");
@@ -217,7 +225,7 @@ TEST_F(FeatureRun, MainFileReplacesTheFirstMarkerOnly) {
 TEST_F(FeatureRun, MissingComponentIsOfferedAndOnlyYesInstallsIt) {
   const std::string def = Definition("codec.ini",
                                      "[Main]\nDescription=Demo Codec\n[Version Checking]\nPath=" + Disc.Path() +
-                                         "/codecs\nFile=codec.ax\n[Install]\nPath=" + Disc.Path() + "/installers\nFile=install.sh\n");
+                                         "/codecs\nFile=codec.ax\n[Install]\nPath=" + Disc.Path() + "/installers\nFile=" + ProgramName("install") + "\n");
   const std::string question =
       "Demo Codec is not installed\r\n\r\nYou MUST install it to view the feature.\r\n\r\nDo you wish to install now?";
   for (int answer : {IDNO, IDCANCEL, IDOK}) {
@@ -293,7 +301,7 @@ TEST_F(FeatureRun, RefusedCodecEndsTheFeatureBeforeThePlayer) {
   TMenuItem item(*Window);
   item.MainFile = "Video/main.avi";
   item.CodecNeededDefinitionFile = Definition("codec.ini", "[Main]\nDescription=C\n");
-  item.OpenWithDefinitionFile = Definition("player.ini", "[Main]\nPath=" + Disc.Path() + "/players\nFile=player.sh\nParameters=%1\n"
+  item.OpenWithDefinitionFile = Definition("player.ini", "[Main]\nPath=" + Disc.Path() + "/players\nFile=" + ProgramName("player") + "\nParameters=%1\n"
                                                          "[Version Checking]\nPath=" + Disc.Path() + "/players\nFile=player.dll\n");
   Answers = {IDNO};
   EXPECT_EQ(Failure([&] { Window->RunFeature(item); }), "User aborted installation of C");
@@ -305,11 +313,11 @@ TEST_F(FeatureRun, RefusedCodecEndsTheFeatureBeforeThePlayer) {
 }
 
 TEST(VersionText, ExpandsAndTrims) {
-  setenv("QV_EXPAND_TEST", "value", 1);
+  platform::SetEnvironmentVariableText("QV_EXPAND_TEST", "value");
   EXPECT_EQ(ExpandEnvStrings("  %QV_EXPAND_TEST%\\x \t"), "value\\x");
   EXPECT_EQ(ExpandEnvStrings("%QV_NOT_DEFINED_AT_ALL%"), "%QV_NOT_DEFINED_AT_ALL%");
   const std::string big(3000, 'y');
-  setenv("QV_EXPAND_BIG", big.c_str(), 1);
+  platform::SetEnvironmentVariableText("QV_EXPAND_BIG", big);
   EXPECT_EQ(ExpandEnvStrings("%QV_EXPAND_BIG%"), big) << "longer than the usual destination, whole";
 }
 
