@@ -4,7 +4,8 @@
 #   scripts/bootstrap.sh          build, tests, demo
 #   scripts/bootstrap.sh --fuzz   also clang and its sanitizer runtime for the fuzz targets
 #   scripts/bootstrap.sh --windows  the Windows build's: the cross compiler, Wine and its fonts,
-#                                   nasm and dpkg-dev (scripts/windows-deps.sh asks for these)
+#                                   nasm and dpkg-dev, and the X tools of the Windows launcher's
+#                                   end-to-end test (scripts/windows-deps.sh asks for these)
 set -euo pipefail
 
 packages=(
@@ -20,7 +21,7 @@ case "${1:-}" in
   --fuzz) packages+=(clang libclang-rt-14-dev) ;;
   --windows)
     packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine fonts-wine nasm dpkg-dev googletest
-      cmake ninja-build) ;;
+      cmake ninja-build xvfb xauth xdotool x11-utils imagemagick) ;;
 esac
 
 missing=()

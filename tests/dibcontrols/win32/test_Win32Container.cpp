@@ -150,6 +150,15 @@ TEST_F(Win32Container, KeysReachTheActiveImageThroughTheContainer) {
   EXPECT_EQ(::GetFocus(), WindowOf(Container));
 }
 
+// The active image hears the keys, but the system's close key still closes the window.
+TEST_F(Win32Container, AltF4ClosesTheFormWhileAnImageIsActive) {
+  Container->SetFocus();
+  Settle();
+  ASSERT_EQ(Container->ActiveControl(), Image);
+  Tap(VK_F4, {VK_MENU});
+  EXPECT_FALSE(Form->Visible());
+}
+
 TEST_F(Win32Container, AltWithTheAcceleratorClicksTheImage) {
   // A frame with a system menu, as the program's window has: the system also looks for the letter
   // in that menu, and must come back from it.

@@ -139,3 +139,16 @@ TEST_F(Win32Events, ANotesPanelWhoseWindowComesLaterShowsTheScrollBarsItWasAsked
 }
 
 }  // namespace
+
+namespace {
+
+// The system's own close key: Alt+F4 reaches the form as a close, with the focus in a child window.
+TEST_F(Win32Events, AltF4ClosesTheFormFromAChildWindow) {
+  First->SetFocus();
+  Settle();
+  ASSERT_EQ(::GetFocus(), WindowOf(First));
+  Tap(VK_F4, {VK_MENU});
+  EXPECT_FALSE(Form->Visible()) << "closed";
+}
+
+}  // namespace
