@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Turns a disc folder into a disc that runs on a Linux desktop without Qt: the folder's own files,
-# the launcher (Release build) with every library it needs beyond the system's in one hidden
-# folder, the autorun files and the disc icon; then an ISO 9660 image with Rock Ridge and Joliet.
+# Turns a disc folder into a disc that runs on a Linux desktop without Qt and on Windows: the
+# folder's own files, the launcher (Release build) with every library it needs beyond the system's
+# in one hidden folder, the autorun files and the disc icon, and, where the Windows build can be
+# made, the Windows launcher NAME.exe with an autorun.inf that starts it; then an ISO 9660 image
+# with Rock Ridge (what Linux reads) and Joliet (what Windows reads, without the Linux-only parts).
 #
 #   scripts/make-disc.sh [options] DISC-FOLDER OUTPUT.iso
 #   scripts/make-disc.sh [options] --folder OUTPUT-DIR DISC-FOLDER
@@ -9,8 +11,11 @@
 #   --label LABEL   volume label (default: the disc folder's name), at most 32 characters
 #   --name NAME     the launcher's name on the disc, when the INI files at the root leave a choice
 #   --no-strip      keep the symbol tables of the launcher and its libraries
+#   --no-windows    leave the Windows launcher out
 #
-# QV_RELEASE_BUILD_DIR chooses the build folder (default build-release in the source tree).
+# QV_RELEASE_BUILD_DIR chooses the build folder (default build-release in the source tree),
+# QV_WIN_RELEASE_BUILD_DIR the Windows one (default build-win-release). The Windows launcher is
+# built where the MinGW-w64 compiler is installed (scripts/bootstrap.sh --windows).
 set -euo pipefail
 trap 'echo "make-disc: failed: $BASH_COMMAND (line $LINENO)" >&2' ERR
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,11 +39,11 @@ qt_plugins=(
 die() { echo "make-disc: $*" >&2; exit 1; }
 say() { echo "make-disc: $*"; }
 usage() {
-  sed -n '6,13s/^# \{0,1\}//p' "$0" >&2
+  sed -n '8,18s/^# \{0,1\}//p' "$0" >&2
   exit 2
 }
 
-label="" name="" folder="" strip=1
+label="" name="" folder="" strip=1 windows=1
 positional=()
 while (($#)); do
   case $1 in
@@ -46,6 +51,7 @@ while (($#)); do
     --name) [[ $# -ge 2 ]] || usage; name=$2; shift 2 ;;
     --folder) [[ $# -ge 2 ]] || usage; folder=$2; shift 2 ;;
     --no-strip) strip=0; shift ;;
+    --no-windows) windows=0; shift ;;
     -h | --help) usage ;;
     --) shift; positional+=("$@"); break ;;
     -*) echo "make-disc: unknown option $1" >&2; usage ;;
@@ -92,7 +98,7 @@ else
   [[ -f "$disc/$name.ini" ]] || die "--name $name: there is no $name.ini at the root of $disc"
 fi
 case $name in
-  "" | .* | */* | autorun | autorun.inf | "$hidden") die "\"$name\" cannot be the launcher's name on a disc" ;;
+  "" | .* | */* | *.exe | autorun | autorun.inf | "$hidden") die "\"$name\" cannot be the launcher's name on a disc" ;;
 esac
 
 if [[ -z "$label" ]]; then label=$(basename "$disc"); fi
@@ -104,6 +110,20 @@ if [[ -z "$label" ]]; then label=$(basename "$disc"); fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DQV_BENCH=OFF >/dev/null
 cmake --build "$build" --target quorvane quorvane-check
 plugin_dir=$(qtpaths6 --query QT_INSTALL_PLUGINS)
+
+# The Windows launcher: a static program, cross-built with the same source.
+win_build="${QV_WIN_RELEASE_BUILD_DIR:-$root/build-win-release}"
+if ((windows)) && ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
+  say "no MinGW-w64 compiler here (scripts/bootstrap.sh --windows installs it): the disc is for Linux only"
+  windows=0
+fi
+if ((windows)); then
+  win_deps="${QV_WIN_DEPS_DIR:-$root/build-win-deps}"
+  QV_WIN_DEPS_WORK="$win_deps" "$root/scripts/windows-deps.sh" "$win_deps/prefix" >/dev/null
+  cmake -S "$root" -B "$win_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-toolchain.cmake" \
+    -DQV_WIN_DEPS_PREFIX="$win_deps/prefix" -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DQV_BENCH=OFF >/dev/null
+  cmake --build "$win_build" --target quorvane
+fi
 
 # ---- The disc's files ------------------------------------------------------------------------
 work=$(mktemp -d "${TMPDIR:-/tmp}/make-disc.XXXXXX")
@@ -120,6 +140,7 @@ else
 fi
 
 generated=(autorun autorun.ico .DirIcon "$name.desktop" "$hidden")
+((windows)) && generated+=("$name.exe")
 while IFS= read -r -d '' entry; do
   if [[ "$entry" == "$name" ]] && is_trial_link "$disc/$entry"; then continue; fi
   for g in "${generated[@]}"; do
@@ -131,6 +152,13 @@ while IFS= read -r -d '' entry; do
   # Links are followed: the disc must hold the files themselves.
   cp -RL --preserve=mode,timestamps "$disc/$entry" "$stage/$entry"
 done < <(find "$disc" -mindepth 1 -maxdepth 1 -printf '%f\0')
+
+# ---- The Windows launcher ----------------------------------------------------------------------
+if ((windows)); then
+  cp "$win_build/quorvane.exe" "$stage/$name.exe"
+  if ((strip)); then x86_64-w64-mingw32-strip --strip-unneeded "$stage/$name.exe"; fi
+  chmod 644 "$stage/$name.exe"
+fi
 
 # ---- The launcher and its libraries ----------------------------------------------------------
 launcher="$stage/$hidden"
@@ -296,7 +324,11 @@ fi
 if [[ -e "$disc/autorun.inf" ]]; then
   say "the disc folder's own autorun.inf is kept as it is"
 else
-  printf '[autorun]\r\nicon=autorun.ico\r\nlabel=%s\r\n' "$label" >"$stage/autorun.inf"
+  {
+    printf '[autorun]\r\n'
+    ((windows)) && printf 'open=%s.exe\r\n' "$name"
+    printf 'icon=autorun.ico\r\nlabel=%s\r\n' "$label"
+  } >"$stage/autorun.inf"
 fi
 
 # ---- The disc check --------------------------------------------------------------------------
@@ -317,6 +349,7 @@ say "quorvane-check: no errors on the disc"
 
 size=$(du -sb "$launcher" | cut -f1)
 say "launcher folder $hidden: $size bytes, ${#bundled[@]} libraries on the disc, $(printf '%s\n' "${!system_used[@]}" | sort | tr '\n' ' ')from the system"
+if ((windows)); then say "Windows launcher $name.exe: $(du -b "$stage/$name.exe" | cut -f1) bytes"; fi
 if [[ -n "$folder" ]]; then
   say "disc folder $stage ready (launcher: $name, label: $label)"
   exit 0
@@ -324,7 +357,16 @@ fi
 
 # ---- The image -------------------------------------------------------------------------------
 # Rock Ridge keeps names, letter case, links and run bits (-r also makes every file readable by
-# everyone and owned by nobody in particular); Joliet gives long names to other systems.
+# everyone and owned by nobody in particular); Joliet gives long names to other systems. Windows
+# reads the Joliet tree: the Linux launcher, its autorun files and the shell scripts are not in it
+# (Windows cannot run them; a definition's .NT twin names the program that takes their place).
+joliet_hidden=()
+if ((windows)); then
+  # The paths are the files' paths on this machine, as mkisofs takes them.
+  for linux_only in "$hidden" autorun .DirIcon "$name.desktop" "$name"; do joliet_hidden+=(-hide-joliet "$stage/$linux_only"); done
+  while IFS= read -r -d '' script; do joliet_hidden+=(-hide-joliet "$script"); done \
+    < <(find "$stage" -path "$stage/$hidden" -prune -o -type f -name '*.sh' -print0)
+fi
 rm -f "$iso"
-xorriso -as mkisofs -quiet -r -J -joliet-long -V "$label" -o "$iso" "$stage"
+xorriso -as mkisofs -quiet -r -J -joliet-long "${joliet_hidden[@]}" -V "$label" -o "$iso" "$stage"
 say "disc image $iso ready (launcher: $name, label: $label, $(du -b "$iso" | cut -f1) bytes)"
