@@ -105,6 +105,7 @@ public:
     // box shown later in the same run. What is queued ahead of a quit still runs.
     ProcessMessages();
     while (!FQuitRequested) {
+      win32::NoteFirstFrame();
       MSG message;
       const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
       if (got == -1) break;

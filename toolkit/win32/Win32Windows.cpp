@@ -4,6 +4,7 @@
 #include "toolkit/win32/Win32Windows.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "platform/win32/WideText.h"
@@ -111,6 +112,9 @@ bool PaletteDisplay() {
 // ---- The hint window ----------------------------------------------------------------------
 
 HWND gHintWindow = nullptr;
+
+// Whether any window has been painted, for NoteFirstFrame.
+bool gPainted = false;
 
 TOOLINFOW HintTool(const wchar_t* text) {
   TOOLINFOW tool{};
@@ -411,6 +415,24 @@ void TWindowCore::Paint() {
   }
   if (update) ::DeleteObject(update);
   ::EndPaint(window, &ps);
+  gPainted = true;
+}
+
+void NoteFirstFrame() {
+  static bool noted = false;
+  if (noted || !gPainted || (HIWORD(::GetQueueStatus(QS_PAINT)) & QS_PAINT)) return;
+  noted = true;
+  wchar_t path[MAX_PATH];
+  const DWORD length = ::GetEnvironmentVariableW(L"QV_FIRST_FRAME_LOG", path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  LARGE_INTEGER now{}, frequency{};
+  ::QueryPerformanceCounter(&now);
+  ::QueryPerformanceFrequency(&frequency);
+  const long long ns = static_cast<long long>(static_cast<double>(now.QuadPart) * 1e9 / static_cast<double>(frequency.QuadPart));
+  if (std::FILE* f = ::_wfopen(path, L"a")) {
+    std::fprintf(f, "%lld\n", ns);
+    std::fclose(f);
+  }
 }
 
 void TWindowCore::Track(bool hover) {

@@ -32,6 +32,12 @@ void HideHintWindow();
 // Destroys what the windows share; before the backend goes.
 void ReleaseWindowResources();
 
+// For start-up measurements: when QV_FIRST_FRAME_LOG names a file, the moment the first frame has
+// been painted (a window painted and no paint left in the queue, so every window of that frame is
+// in it) is appended to it as nanoseconds of the performance counter. The message loop calls this
+// before it waits.
+void NoteFirstFrame();
+
 // What every window of the toolkit has: the window, the control it stands for, and the
 // translation of the system's messages.
 class TWindowCore {
