@@ -58,7 +58,10 @@ const fs::path& Disc() {
     const std::string from = "Covers\\inside.bmp";
     ini.replace(ini.find(from), from.size(), "Covers\\inside.jpg");
     std::ofstream(dir / "quorvane.ini", std::ios::trunc) << ini;
-    fs::copy_file(QV_LAUNCHER, dir / "quorvane.exe", fs::copy_options::overwrite_existing);
+    // The launcher as the disc carries it, stripped, where cold-start.sh made that copy.
+    const char* launcher = std::getenv("QV_LAUNCHER");
+    fs::copy_file(launcher && *launcher ? launcher : QV_LAUNCHER, dir / "quorvane.exe",
+                  fs::copy_options::overwrite_existing);
     return dir;
   }();
   return disc;
