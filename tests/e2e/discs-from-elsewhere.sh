@@ -61,7 +61,8 @@ for want in '^info encoding \[.*/disc/quorvane.ini\] .* is read as UTF-16LE$' \
   if grep -qE "$want" <<<"$out"; then pass "converted disc reports /$want/"; else fail "converted disc lacks /$want/"; echo "$out"; fi
 done
 
-# 3. A broken copy: every fault is reported once, and the exit code is 1.
+# 3. A broken copy: every fault is reported once, and the exit code is 1. Without the shell
+#    stand-in the player's definition falls to its .NT twin, whose program is missing too.
 broken="$work/broken"
 cp -r "$src/examples/demo-disc" "$broken"
 rm "$broken/Video/making-of.avi" "$broken/Players/demoplayer.sh"
@@ -78,7 +79,7 @@ done <<'EOF_WANTED'
 error notice [Item2] MainFile not found | Video\making-of.avi
 error picture [Inside Cover] Bitmap image is not valid
 error information [Item3] Info\trailer.txt is neither rich text nor plain text
-error program [Definitions\demoplayer.ini] program not found: Players\demoplayer.sh
+error program [Definitions\demoplayer.ini] program not found: Players\demoplayer.exe
 error definition [Definitions\yourplayer.ini] Path/PathFromRegistryKey/ExtractPathFromRegistryKey not defined | Definitions\yourplayer.ini
 EOF_WANTED
 if [[ $(grep -c '^error ' <<<"$out") -eq 5 ]]; then pass "five errors, no more"; else fail "errors:"; grep '^error ' <<<"$out"; fi
