@@ -16,31 +16,24 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-extern "C" {
-#include <jpeglib.h>
-}
+#include "bench/ColdStart.h"
 
 extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kSide = 1400;
+using namespace cold_start;
 
 int64_t MonotonicNs() {
   timespec now{};
@@ -48,25 +41,11 @@ int64_t MonotonicNs() {
   return static_cast<int64_t>(now.tv_sec) * 1000000000LL + now.tv_nsec;
 }
 
-std::vector<uint8_t> ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // A copy of the demo disc whose three covers are 1400 x 1400 JPEG files.
 const fs::path& Disc() {
   static const fs::path disc = [] {
     fs::path dir = fs::temp_directory_path() / ("qv_cold_start_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::copy(QV_DEMO_DISC, dir, fs::copy_options::recursive);
-    fs::copy_file(dir / "Covers" / "front.jpg", dir / "Covers" / "inside.jpg");
-    std::ifstream in(dir / "quorvane.ini");
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string ini = text.str();
-    const std::string from = "Covers\\inside.bmp";
-    ini.replace(ini.find(from), from.size(), "Covers\\inside.jpg");
-    std::ofstream(dir / "quorvane.ini", std::ios::trunc) << ini;
+    MakeDisc(dir);
     // The run command links the launcher into the demo disc; this copy is ours, not that link's.
     fs::remove(dir / "quorvane");
     fs::copy_file(QV_LAUNCHER, dir / "quorvane");
@@ -178,38 +157,13 @@ void DecodeThreeCovers(benchmark::State& state) {
   for (const char* name : {"front.jpg", "inside.jpg", "back.jpg"}) files.push_back(ReadBytes(Disc() / "Covers" / name));
   for (auto _ : state) {
     const int64_t start = MonotonicNs();
-    for (const std::vector<uint8_t>& bytes : files) {
-      jpeg_decompress_struct d;
-      jpeg_error_mgr err;
-      d.err = jpeg_std_error(&err);
-      jpeg_create_decompress(&d);
-      jpeg_mem_src(&d, bytes.data(), bytes.size());
-      jpeg_read_header(&d, TRUE);
-      d.out_color_space = JCS_EXT_BGRA;
-      jpeg_start_decompress(&d);
-      const size_t stride = static_cast<size_t>(d.output_width) * 4;
-      std::unique_ptr<uint8_t, decltype(&std::free)> out(static_cast<uint8_t*>(std::malloc(stride * d.output_height)),
-                                                          &std::free);
-      while (d.output_scanline < d.output_height) {
-        JSAMPROW row = out.get() + stride * d.output_scanline;
-        jpeg_read_scanlines(&d, &row, 1);
-      }
-      jpeg_finish_decompress(&d);
-      jpeg_destroy_decompress(&d);
-      benchmark::DoNotOptimize(out.get());
-    }
+    for (const std::vector<uint8_t>& bytes : files) DecodeWithLibjpeg(bytes);
     const double seconds = static_cast<double>(MonotonicNs() - start) / 1e9;
     state.SetIterationTime(seconds);
     gMilliseconds["decodes"].push_back(seconds * 1e3);
   }
 }
 BENCHMARK(DecodeThreeCovers)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 }  // namespace
 
@@ -222,20 +176,7 @@ int main(int argc, char** argv) {
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  const double bare = Median(gMilliseconds["bare"]), launcher = Median(gMilliseconds["launcher"]),
-               decodes = Median(gMilliseconds["decodes"]);
-  const double pixelsMiB = 3.0 * kSide * kSide * 4 / (1024.0 * 1024.0);
-  const double bareRss = Median(gResidentMiB["bare"]), launcherRss = Median(gResidentMiB["launcher"]);
-  for (const char* name : {"bare", "launcher"}) {
-    std::printf("\n%s starts (ms):", name);
-    for (double ms : gMilliseconds[name]) std::printf(" %.1f", ms);
-  }
-  std::printf("\n");
-  std::printf("\nmedians: launcher %.1f ms, bare Qt window %.1f ms, three decodes %.1f ms\n", launcher, bare, decodes);
-  std::printf("start-up goal: %.1f <= %.1f + %.1f + 20 = %.1f ms: %s\n", launcher, bare, decodes, bare + decodes + 20,
-              launcher <= bare + decodes + 20 ? "met" : "NOT met");
-  std::printf("memory goal: %.1f <= %.1f + %.1f (pixels) + 15 = %.1f MiB: %s\n", launcherRss, bareRss, pixelsMiB,
-              bareRss + pixelsMiB + 15, launcherRss <= bareRss + pixelsMiB + 15 ? "met" : "NOT met");
+  PrintSummary("bare Qt window", "resident size", gMilliseconds, gResidentMiB);
   std::error_code ignored;
   fs::remove_all(Disc(), ignored);
   return 0;

@@ -14,11 +14,14 @@ extern "C" {
 #include <jpeglib.h>
 }
 
+#include "bench/LibjpegDecode.h"
 #include "dib/cDIBFormat.h"
 #include "toolkit/Pictures.h"
 #include "toolkit/qt/QtBackend.h"
 
 namespace {
+
+using bench::DecodeWithLibjpeg;
 
 constexpr int kSide = 2000;
 
@@ -57,28 +60,6 @@ const std::string& SampleFile() {
     return p;
   }();
   return path;
-}
-
-// libjpeg-turbo's own decode of the bytes to B, G, R, A in a fresh buffer.
-void DecodeWithLibjpeg(const std::vector<uint8_t>& bytes) {
-  jpeg_decompress_struct d;
-  jpeg_error_mgr err;
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  jpeg_mem_src(&d, bytes.data(), bytes.size());
-  jpeg_read_header(&d, TRUE);
-  d.out_color_space = JCS_EXT_BGRA;
-  jpeg_start_decompress(&d);
-  const size_t stride = static_cast<size_t>(d.output_width) * 4;
-  std::unique_ptr<uint8_t, decltype(&std::free)> out(static_cast<uint8_t*>(std::malloc(stride * d.output_height)),
-                                                      &std::free);
-  while (d.output_scanline < d.output_height) {
-    JSAMPROW row = out.get() + stride * d.output_scanline;
-    jpeg_read_scanlines(&d, &row, 1);
-  }
-  jpeg_finish_decompress(&d);
-  jpeg_destroy_decompress(&d);
-  benchmark::DoNotOptimize(out.get());
 }
 
 void LibjpegTurboToBgra(benchmark::State& state) {

@@ -11,26 +11,20 @@
 #include <windows.h>
 #include <psapi.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
-extern "C" {
-#include <jpeglib.h>
-}
+#include "bench/ColdStart.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kSide = 1400;
+using namespace cold_start;
 
 int64_t CounterNs() {
   LARGE_INTEGER now{}, frequency{};
@@ -39,25 +33,11 @@ int64_t CounterNs() {
   return static_cast<int64_t>(static_cast<double>(now.QuadPart) * 1e9 / static_cast<double>(frequency.QuadPart));
 }
 
-std::vector<uint8_t> ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // A copy of the demo disc whose three covers are 1400 x 1400 JPEG files, with quorvane.exe.
 const fs::path& Disc() {
   static const fs::path disc = [] {
     fs::path dir = fs::temp_directory_path() / ("qv_cold_start_" + std::to_string(::GetCurrentProcessId()));
-    fs::remove_all(dir);
-    fs::copy(QV_DEMO_DISC, dir, fs::copy_options::recursive);
-    fs::copy_file(dir / "Covers" / "front.jpg", dir / "Covers" / "inside.jpg");
-    std::ifstream in(dir / "quorvane.ini");
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string ini = text.str();
-    const std::string from = "Covers\\inside.bmp";
-    ini.replace(ini.find(from), from.size(), "Covers\\inside.jpg");
-    std::ofstream(dir / "quorvane.ini", std::ios::trunc) << ini;
+    MakeDisc(dir);
     // The launcher as the disc carries it, stripped, where cold-start.sh made that copy.
     const char* launcher = std::getenv("QV_LAUNCHER");
     fs::copy_file(launcher && *launcher ? launcher : QV_LAUNCHER, dir / "quorvane.exe",
@@ -140,38 +120,13 @@ void DecodeThreeCovers(benchmark::State& state) {
   for (const char* name : {"front.jpg", "inside.jpg", "back.jpg"}) files.push_back(ReadBytes(Disc() / "Covers" / name));
   for (auto _ : state) {
     const int64_t start = CounterNs();
-    for (std::vector<uint8_t>& bytes : files) {
-      jpeg_decompress_struct d;
-      jpeg_error_mgr err;
-      d.err = jpeg_std_error(&err);
-      jpeg_create_decompress(&d);
-      jpeg_mem_src(&d, bytes.data(), static_cast<unsigned long>(bytes.size()));
-      jpeg_read_header(&d, TRUE);
-      d.out_color_space = JCS_EXT_BGRA;
-      jpeg_start_decompress(&d);
-      const size_t stride = static_cast<size_t>(d.output_width) * 4;
-      std::unique_ptr<uint8_t, decltype(&std::free)> out(static_cast<uint8_t*>(std::malloc(stride * d.output_height)),
-                                                          &std::free);
-      while (d.output_scanline < d.output_height) {
-        JSAMPROW row = out.get() + stride * d.output_scanline;
-        jpeg_read_scanlines(&d, &row, 1);
-      }
-      jpeg_finish_decompress(&d);
-      jpeg_destroy_decompress(&d);
-      benchmark::DoNotOptimize(out.get());
-    }
+    for (const std::vector<uint8_t>& bytes : files) DecodeWithLibjpeg(bytes);
     const double seconds = static_cast<double>(CounterNs() - start) / 1e9;
     state.SetIterationTime(seconds);
     gMilliseconds["decodes"].push_back(seconds * 1e3);
   }
 }
 BENCHMARK(DecodeThreeCovers)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 }  // namespace
 
@@ -180,20 +135,7 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  const double bare = Median(gMilliseconds["bare"]), launcher = Median(gMilliseconds["launcher"]),
-               decodes = Median(gMilliseconds["decodes"]);
-  const double pixelsMiB = 3.0 * kSide * kSide * 4 / (1024.0 * 1024.0);
-  const double bareSet = Median(gWorkingSetMiB["bare"]), launcherSet = Median(gWorkingSetMiB["launcher"]);
-  for (const char* name : {"bare", "launcher"}) {
-    std::printf("\n%s starts (ms):", name);
-    for (double ms : gMilliseconds[name]) std::printf(" %.1f", ms);
-  }
-  std::printf("\n\nmedians: launcher %.1f ms, bare Win32 window %.1f ms, three decodes %.1f ms\n", launcher, bare,
-              decodes);
-  std::printf("start-up goal: %.1f <= %.1f + %.1f + 20 = %.1f ms: %s\n", launcher, bare, decodes, bare + decodes + 20,
-              launcher <= bare + decodes + 20 ? "met" : "NOT met");
-  std::printf("memory goal: %.1f <= %.1f + %.1f (pixels) + 15 = %.1f MiB: %s\n", launcherSet, bareSet, pixelsMiB,
-              bareSet + pixelsMiB + 15, launcherSet <= bareSet + pixelsMiB + 15 ? "met" : "NOT met");
+  PrintSummary("bare Win32 window", "working set", gMilliseconds, gWorkingSetMiB);
   std::error_code ignored;
   fs::remove_all(Disc(), ignored);
   return 0;

@@ -1,6 +1,7 @@
 #include "examples/picture-controls/PictureWindow.h"
 
 #include <cstdlib>
+#include <exception>
 
 #include "dibcontrols/DIBControlsRegistration.h"
 #include "toolkit/Streaming.h"
@@ -89,4 +90,18 @@ void TPictureWindow::Log(const std::string& event, TObject* sender) {
   if (!FLogFile.is_open()) return;
   FLogFile << line << '\n';
   FLogFile.flush();
+}
+
+int RunPictureControls() {
+  TApplication app(nullptr);
+  app.Initialize();
+  app.SetTitle("Picture controls");
+  try {
+    app.CreateForm<TPictureWindow>();
+    app.Run();
+  } catch (const std::exception& failure) {
+    ShowFatalException(failure, "picture-controls");
+    return 1;
+  }
+  return 0;
 }

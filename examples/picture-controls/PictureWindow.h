@@ -55,3 +55,7 @@ private:
   TDIBImageContainer* FScene = nullptr;
   TLabel* FStatus = nullptr;
 };
+
+// The example's program once its backend is installed: the window in an application of its own,
+// until it is closed. Exit code 0, or 1 after a failure's report.
+int RunPictureControls();
