@@ -213,8 +213,15 @@ void TfrmMain::CheckRequirement(const TDefinitionRun& run) {
   LaunchProgram(file, folder, parameters, TWait::UntilExit);
 }
 
+namespace {
+// The user closed the window while an installer was waited for: the feature goes no further, so
+// that no player starts after the launcher has gone.
+bool Closing() { return Application && Application->Terminated(); }
+}  // namespace
+
 void TfrmMain::RunFeature(TMenuItem& item) {
   RunDefinitionFile(item.CodecNeededDefinitionFile, "");
+  if (Closing()) return;
   RunDefinitionFile(item.OpenWithDefinitionFile, item.MainFile);
 }
 
@@ -224,7 +231,7 @@ void TfrmMain::RunDefinitionFile(const std::string& definitionFile, const std::s
   TDefinitionRun run(definitionFile, mainFile);
   run.Description = run.Ini.ReadString("Main", "Description", "??");
   CheckRequirement(run);
-  if (!run.OpenWith()) return;
+  if (!run.OpenWith() || Closing()) return;
   std::string file, folder, parameters;
   ReadProgramSection(run, "Main", file, folder, parameters);
   const size_t marker = parameters.find("%1");
@@ -277,12 +284,15 @@ void TfrmMain::LaunchProgram(const std::string& file, const std::string& folder,
     }
   } closeProcess{info.hProcess};
   if (wait == TWait::UntilExit) {
-    // Two phases of 100 ms waits; between them the window goes on painting and reacting.
+    // Two phases of 100 ms waits; between them the window goes on painting and reacting. Closing
+    // the window ends the wait too: an installer that never ends must not keep a launcher that
+    // has no window any more.
     platform::DWORD r = platform::WaitForInputIdle(info.hProcess, 100);
-    while (r != 0 && r != platform::WAIT_FAILED) {
+    while (r != 0 && r != platform::WAIT_FAILED && !Closing()) {
       Application->ProcessMessages();
       r = platform::WaitForInputIdle(info.hProcess, 100);
     }
-    while (platform::WaitForSingleObject(info.hProcess, 100) == platform::WAIT_TIMEOUT) Application->ProcessMessages();
+    while (!Closing() && platform::WaitForSingleObject(info.hProcess, 100) == platform::WAIT_TIMEOUT)
+      Application->ProcessMessages();
   }
 }

@@ -13,6 +13,7 @@
 #include "platform/Environment.h"
 #include "platform/Paths.h"
 #include "support/PeFiles.h"
+#include "toolkit/ExtCtrls.h"
 
 namespace {
 
@@ -310,6 +311,35 @@ TEST_F(FeatureRun, RefusedCodecEndsTheFeatureBeforeThePlayer) {
   item.CodecNeededDefinitionFile.clear();
   Window->RunFeature(item);
   EXPECT_EQ(PlayerArguments(), std::vector<std::string>{"Video/main.avi"});
+}
+
+// An installer that takes long, and the user closes the window meanwhile: the wait ends with the
+// window, and no player starts after it.
+TEST_F(FeatureRun, ClosingTheWindowWhileAnInstallerRunsEndsTheWaitAndStartsNoPlayer) {
+  feature_system::WriteRecorder(Disc, "installers", "slow", 1500);
+  TMenuItem item(*Window);
+  item.MainFile = "Video/main.avi";
+  item.CodecNeededDefinitionFile =
+      Definition("codec.ini", "[Main]\nDescription=C\n[Version Checking]\nPath=" + Disc.Path() +
+                                  "/codecs\nFile=codec.ax\n[Install]\nPath=" + Disc.Path() + "/installers\nFile=" +
+                                  ProgramName("slow") + "\n");
+  item.OpenWithDefinitionFile = Definition("player.ini", "[Main]\nPath=" + Disc.Path() + "/players\nFile=" +
+                                                             ProgramName("player") + "\nParameters=%1\n");
+  Answers = {IDYES};
+  TTimer closer(nullptr);
+  closer.SetInterval(50);
+  closer.SetOnTimer([&](TObject*) {
+    closer.SetEnabled(false);
+    Window->Close();
+  });
+  closer.SetEnabled(true);
+  Window->RunFeature(item);
+  EXPECT_TRUE(App->Terminated());
+  EXPECT_FALSE(std::filesystem::exists(Disc.File("slow.log"))) << "the wait ended before the installer did";
+  // The installer ends in its own time; the player never starts.
+  for (int i = 0; i < 500 && !std::filesystem::exists(Disc.File("slow.log")); ++i) Pause(10);
+  Pause(100);
+  EXPECT_FALSE(std::filesystem::exists(Disc.File("player.log")));
 }
 
 TEST(VersionText, ExpandsAndTrims) {
