@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -291,7 +292,7 @@ std::string FormatFinding(const TFinding& finding, bool asJson) {
   return std::string(SeverityName(finding.Severity)) + " " + finding.Kind + " [" + finding.Subject + "] " + text;
 }
 
-int RunChecker(int argc, char** argv) {
+int RunChecker(int argc, char** argv, bool inDiscFolder) {
   bool json = false;
   std::string target;
   bool usable = true;
@@ -309,6 +310,11 @@ int RunChecker(int argc, char** argv) {
   while (launcher.size() > 1 && (launcher.back() == '/' || launcher.back() == '\\')) launcher.pop_back();
   // A disc folder stands for the launcher in it, whose configuration is quorvane.ini.
   if (platform::LookUpNativePath(launcher).IsDirectory) launcher += "/quorvane";
+  if (inDiscFolder) {
+    const std::string folder = platform::FolderOf(launcher);
+    std::error_code ignored;
+    std::filesystem::current_path(std::filesystem::path(std::u8string(folder.begin(), folder.end())), ignored);
+  }
   const TCheckResult result = CheckDisc(launcher);
   for (const TFinding& finding : result.Findings) std::printf("%s\n", FormatFinding(finding, json).c_str());
   return result.Clean() ? 0 : 1;

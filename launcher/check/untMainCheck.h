@@ -31,5 +31,7 @@ std::string FormatFinding(const TFinding& finding, bool asJson);
 // The checker's command line, `quorvane-check [--json] DISC-FOLDER | LAUNCHER-PATH`: checks the disc
 // and prints a line per finding. Exit code 0 when clean, 1 with errors, 2 for a wrong command line.
 // The GUI backend is installed before (pictures with transparency are drawn through it; no
-// window is ever made).
-int RunChecker(int argc, char** argv);
+// window is ever made). With inDiscFolder the disc is read from its own folder, as a disc's autorun
+// starts the launcher there: where paths carry the launcher's drive, the working folder of that
+// drive decides where they lead.
+int RunChecker(int argc, char** argv, bool inDiscFolder = false);

@@ -130,7 +130,16 @@ else
   kill "$pid" 2>/dev/null
 fi
 
-# 4. Nothing was written in the disc's folder.
+# 4. quorvane-check.exe, started elsewhere, reads the disc as the launcher started in its root
+#    does: everything found, the player of the .NT twin.
+(cd "$work" && exec wine "$build/quorvane-check.exe" "$windisc" >"$work/check.raw" 2>/dev/null)
+rc=$?
+tr -d '\r' <"$work/check.raw" >"$work/check.log"
+if [[ $rc -eq 0 ]] && grep -qF 'program Players\demoplayer.exe, folder Players\' "$work/check.log" && ! grep -q '^error' "$work/check.log"; then
+  pass "quorvane-check.exe from another folder finds the whole disc and the Windows player"
+else fail "quorvane-check.exe (exit code $rc): $(cat "$work/check.log")"; fi
+
+# 5. Nothing was written in the disc's folder.
 snapshot "$disc" >"$work/after"
 if cmp -s "$work/before" "$work/after"; then pass "nothing was written on the disc"
 else fail "the disc changed: $(diff "$work/before" "$work/after" | head -n5)"; fi

@@ -8,5 +8,7 @@ int main() {
   TUtf8Arguments arguments;
   platform::CoInitialize();
   TWin32BackendScope backend;
-  return RunChecker(arguments.Count(), arguments.Values());
+  // Paths get the disc's drive, and a drive's relative paths lead from its working folder: the
+  // disc is checked from its own folder, where its autorun starts the launcher.
+  return RunChecker(arguments.Count(), arguments.Values(), true);
 }
