@@ -28,9 +28,13 @@ private:
 // The system's file name for a program called `stem` ("player.sh" or "player.exe").
 std::string ProgramName(const std::string& stem);
 
+// How a stand-in ends: with exit code 0, or killed by a crash once it has written its log.
+enum class TEnd { Normally, Crashing };
+
 // Writes a stand-in program `folder/stem` (ProgramName) on the disc and answers its path. Started,
 // it waits `delayMs`, then writes its working folder and its arguments, one a line, to
-// Disc/stem.log.
-std::string WriteRecorder(const TempDir& disc, const std::string& folder, const std::string& stem, int delayMs = 0);
+// Disc/stem.log, and ends as `end` says.
+std::string WriteRecorder(const TempDir& disc, const std::string& folder, const std::string& stem, int delayMs = 0,
+                          TEnd end = TEnd::Normally);
 
 }  // namespace feature_system

@@ -323,8 +323,9 @@ TEST_F(FeatureRun, ClosingTheWindowWhileAnInstallerRunsEndsTheWaitAndStartsNoPla
       Definition("codec.ini", "[Main]\nDescription=C\n[Version Checking]\nPath=" + Disc.Path() +
                                   "/codecs\nFile=codec.ax\n[Install]\nPath=" + Disc.Path() + "/installers\nFile=" +
                                   ProgramName("slow") + "\n");
-  item.OpenWithDefinitionFile = Definition("player.ini", "[Main]\nPath=" + Disc.Path() + "/players\nFile=" +
-                                                             ProgramName("player") + "\nParameters=%1\n");
+  item.OpenWithDefinitionFile =
+      Definition("player.ini", "[Main]\nPath=" + Disc.Path() + "/players\nFile=" + ProgramName("player") +
+                                   "\nParameters=%1\n[Version Checking]\nPath=" + Disc.Path() + "/players\nFile=player.dll\n");
   Answers = {IDYES};
   TTimer closer(nullptr);
   closer.SetInterval(50);
@@ -340,6 +341,24 @@ TEST_F(FeatureRun, ClosingTheWindowWhileAnInstallerRunsEndsTheWaitAndStartsNoPla
   for (int i = 0; i < 500 && !std::filesystem::exists(Disc.File("slow.log")); ++i) Pause(10);
   Pause(100);
   EXPECT_FALSE(std::filesystem::exists(Disc.File("player.log")));
+}
+
+// An installer that crashes has ended all the same: the feature goes on as after any installer.
+TEST_F(FeatureRun, AnInstallerThatCrashesEndsTheWaitAndTheFeatureGoesOn) {
+  feature_system::WriteRecorder(Disc, "installers", "crashing", 0, feature_system::TEnd::Crashing);
+  TMenuItem item(*Window);
+  item.MainFile = "Video/main.avi";
+  item.CodecNeededDefinitionFile =
+      Definition("codec.ini", "[Main]\nDescription=C\n[Version Checking]\nPath=" + Disc.Path() +
+                                  "/codecs\nFile=codec.ax\n[Install]\nPath=" + Disc.Path() + "/installers\nFile=" +
+                                  ProgramName("crashing") + "\n");
+  item.OpenWithDefinitionFile =
+      Definition("player.ini", "[Main]\nPath=" + Disc.Path() + "/players\nFile=" + ProgramName("player") +
+                                   "\nParameters=%1\n[Version Checking]\nPath=" + Disc.Path() + "/players\nFile=player.dll\n");
+  Answers = {IDYES};
+  Window->RunFeature(item);
+  EXPECT_TRUE(std::filesystem::exists(Disc.File("crashing.log"))) << "the installer ran before it crashed";
+  EXPECT_EQ(PlayerArguments(), std::vector<std::string>{"Video/main.avi"});
 }
 
 TEST(VersionText, ExpandsAndTrims) {

@@ -26,11 +26,13 @@ std::string TRegistryValues::Key() { return "HKEY_LOCAL_MACHINE\\Software\\Demo\
 
 std::string ProgramName(const std::string& stem) { return stem + ".sh"; }
 
-std::string WriteRecorder(const TempDir& disc, const std::string& folder, const std::string& stem, int delayMs) {
+std::string WriteRecorder(const TempDir& disc, const std::string& folder, const std::string& stem, int delayMs,
+                          TEnd end) {
   const std::string wait = delayMs ? "sleep " + std::to_string(delayMs / 1000.0) + "; " : "";
+  const std::string crash = end == TEnd::Crashing ? "kill -SEGV $$\n" : "";
   return disc.Write(folder + "/" + ProgramName(stem),
                     "#!/bin/sh\n" + wait + "{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
-                        disc.File(stem + ".log") + "'\n",
+                        disc.File(stem + ".log") + "'\n" + crash,
                     true);
 }
 

@@ -44,11 +44,13 @@ std::string TRegistryValues::Key() { return "HKEY_CURRENT_USER\\" + SubKey(); }
 
 std::string ProgramName(const std::string& stem) { return stem + ".exe"; }
 
-std::string WriteRecorder(const TempDir& disc, const std::string& folder, const std::string& stem, int delayMs) {
+std::string WriteRecorder(const TempDir& disc, const std::string& folder, const std::string& stem, int delayMs,
+                          TEnd end) {
   const std::string path = disc.File(folder + "/" + ProgramName(stem));
   std::filesystem::create_directories(Utf8Path(path).parent_path());
   std::filesystem::copy_file(QV_RECORDER, Utf8Path(path), std::filesystem::copy_options::overwrite_existing);
-  disc.Write(folder + "/" + ProgramName(stem) + ".txt", disc.File(stem + ".log") + "\n" + std::to_string(delayMs) + "\n");
+  disc.Write(folder + "/" + ProgramName(stem) + ".txt", disc.File(stem + ".log") + "\n" + std::to_string(delayMs) + "\n" +
+                                                           (end == TEnd::Crashing ? "crash\n" : ""));
   return path;
 }
 

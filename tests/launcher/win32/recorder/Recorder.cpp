@@ -1,7 +1,8 @@
 // A stand-in player or installer for the feature-run tests: it reads the file beside it named as
-// itself plus ".txt" (the log's path on its first line, a wait in milliseconds on its second),
-// waits, then writes its working folder and its arguments, split by the system's rules, one a
-// line, to the log. The W functions throughout, so that any name comes through.
+// itself plus ".txt" (the log's path on its first line, a wait in milliseconds on its second,
+// "crash" on a third to end as a crashed program does), waits, then writes its working folder and
+// its arguments, split by the system's rules, one a line, to the log. The W functions throughout,
+// so that any name comes through.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -47,5 +48,8 @@ int main() {
     std::fwrite(text.data(), 1, text.size(), out);
     std::fclose(out);
   }
+  // Ended by the system with the access violation's status, as an unhandled crash ends a program,
+  // without the debugger the system would offer first.
+  if (settings.find("\ncrash") != std::string::npos) ::TerminateProcess(::GetCurrentProcess(), 0xC0000005u);
   return 0;
 }
