@@ -211,6 +211,8 @@ TEST_F(FeatureRun, MainFileReplacesTheFirstMarkerOnly) {
       {"\"%1\"", {"Video/main.avi"}},  // the reading rules take the quotes away
       {"--play \"%1\" ;$(touch x)`y`", {"--play", "Video/main.avi", ";$(touch", "x)`y`"}},
       {"none", {"none"}},
+      // What a command interpreter of either system would act on stays text: no interpreter runs.
+      {"%1 &echo>x ^| y %PATH%", {"Video/main.avi", "&echo>x", "^|", "y", "%PATH%"}},
   };
   for (const Case& c : cases) {
     std::filesystem::remove(Disc.File("player.log"));
