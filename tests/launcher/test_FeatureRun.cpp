@@ -59,6 +59,18 @@ protected:
     return key;
   }
   std::string Definition(const std::string& name, const std::string& content) { return Disc.Write(name, content); }
+  // A feature on Video/main.avi whose codec is missing and is installed by installers/<installer>,
+  // played by the recording player.
+  void NeedingCodec(TMenuItem& item, const std::string& installer) {
+    item.MainFile = "Video/main.avi";
+    item.CodecNeededDefinitionFile =
+        Definition("codec.ini", "[Main]\nDescription=C\n[Version Checking]\nPath=" + Disc.Path() +
+                                    "/codecs\nFile=codec.ax\n[Install]\nPath=" + Disc.Path() + "/installers\nFile=" +
+                                    ProgramName(installer) + "\n");
+    item.OpenWithDefinitionFile =
+        Definition("player.ini", "[Main]\nPath=" + Disc.Path() + "/players\nFile=" + ProgramName("player") +
+                                     "\nParameters=%1\n[Version Checking]\nPath=" + Disc.Path() + "/players\nFile=player.dll\n");
+  }
   // The arguments the player got (its first line, the working folder, left out).
   std::vector<std::string> PlayerArguments() {
     for (int i = 0; i < 500 && !std::filesystem::exists(Disc.File("player.log")); ++i) Pause(10);
@@ -320,14 +332,7 @@ TEST_F(FeatureRun, RefusedCodecEndsTheFeatureBeforeThePlayer) {
 TEST_F(FeatureRun, ClosingTheWindowWhileAnInstallerRunsEndsTheWaitAndStartsNoPlayer) {
   feature_system::WriteRecorder(Disc, "installers", "slow", 1500);
   TMenuItem item(*Window);
-  item.MainFile = "Video/main.avi";
-  item.CodecNeededDefinitionFile =
-      Definition("codec.ini", "[Main]\nDescription=C\n[Version Checking]\nPath=" + Disc.Path() +
-                                  "/codecs\nFile=codec.ax\n[Install]\nPath=" + Disc.Path() + "/installers\nFile=" +
-                                  ProgramName("slow") + "\n");
-  item.OpenWithDefinitionFile =
-      Definition("player.ini", "[Main]\nPath=" + Disc.Path() + "/players\nFile=" + ProgramName("player") +
-                                   "\nParameters=%1\n[Version Checking]\nPath=" + Disc.Path() + "/players\nFile=player.dll\n");
+  NeedingCodec(item, "slow");
   Answers = {IDYES};
   TTimer closer(nullptr);
   closer.SetInterval(50);
@@ -349,14 +354,7 @@ TEST_F(FeatureRun, ClosingTheWindowWhileAnInstallerRunsEndsTheWaitAndStartsNoPla
 TEST_F(FeatureRun, AnInstallerThatCrashesEndsTheWaitAndTheFeatureGoesOn) {
   feature_system::WriteRecorder(Disc, "installers", "crashing", 0, feature_system::TEnd::Crashing);
   TMenuItem item(*Window);
-  item.MainFile = "Video/main.avi";
-  item.CodecNeededDefinitionFile =
-      Definition("codec.ini", "[Main]\nDescription=C\n[Version Checking]\nPath=" + Disc.Path() +
-                                  "/codecs\nFile=codec.ax\n[Install]\nPath=" + Disc.Path() + "/installers\nFile=" +
-                                  ProgramName("crashing") + "\n");
-  item.OpenWithDefinitionFile =
-      Definition("player.ini", "[Main]\nPath=" + Disc.Path() + "/players\nFile=" + ProgramName("player") +
-                                   "\nParameters=%1\n[Version Checking]\nPath=" + Disc.Path() + "/players\nFile=player.dll\n");
+  NeedingCodec(item, "crashing");
   Answers = {IDYES};
   Window->RunFeature(item);
   EXPECT_TRUE(std::filesystem::exists(Disc.File("crashing.log"))) << "the installer ran before it crashed";
